@@ -1,0 +1,54 @@
+#include "header/TextRules.h"
+
+#include <algorithm>
+
+char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+std::string ToLowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = ToLowerAscii(c);
+  return lower;
+}
+
+WideString ToLowerAscii(WideStringView text) {
+  WideString lower(text);
+  for (auto& c : lower)
+    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+  return lower;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
+}
+
+bool IsWhiteSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+namespace {
+
+template <typename View>
+View TrimView(View text) {
+  while (!text.empty() && IsWhiteSpace(char32_t(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && IsWhiteSpace(char32_t(text.back()))) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::string_view Trim(std::string_view text) { return TrimView(text); }
+WideStringView Trim(WideStringView text) { return TrimView(text); }
+
+std::vector<std::string_view> SplitFields(std::string_view text, char separator, std::size_t maxFields) {
+  std::vector<std::string_view> fields;
+  while (fields.size() < maxFields) {
+    const std::size_t end = text.find(separator);
+    fields.push_back(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return fields;
+}
+
+std::size_t CountFields(std::string_view text, char separator) {
+  return std::size_t(std::count(text.begin(), text.end(), separator)) + 1;
+}

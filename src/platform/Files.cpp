@@ -1,0 +1,61 @@
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Exceptions.h"
+
+std::string ToNativePath(std::string_view path) {
+  std::string native(path);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
+
+bool PathExists(std::string_view path) { return ::access(ToNativePath(path).c_str(), F_OK) == 0; }
+
+std::optional<std::int64_t> FileLength(std::string_view path) {
+  struct stat status {};
+  if (::stat(ToNativePath(path).c_str(), &status) != 0) return std::nullopt;
+  if (S_ISDIR(status.st_mode)) return 0;
+  return static_cast<std::int64_t>(status.st_size);
+}
+
+CFile::CFile(std::string_view path, Share /*share*/) : m_Path(path) {
+  m_Descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (m_Descriptor < 0) throw CFileException(CFileException::cannotOpen, m_Path, errno);
+}
+
+CFile::~CFile() { ::close(m_Descriptor); }
+
+void CFile::Fail(int osError) const { throw CFileException(CFileException::cannotRead, m_Path, osError); }
+
+std::int64_t CFile::GetLength() const {
+  struct stat status {};
+  if (::fstat(m_Descriptor, &status) != 0) Fail(errno);
+  if (S_ISDIR(status.st_mode)) Fail(EISDIR);
+  return static_cast<std::int64_t>(status.st_size);
+}
+
+void CFile::SeekToBegin() {
+  if (::lseek(m_Descriptor, 0, SEEK_SET) < 0) Fail(errno);
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count) {
+  auto* out = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(m_Descriptor, out + done, count - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The Windows base types that the component's code is written against. A Windows build takes them
+// from the system headers instead; everything here keeps the Windows names and sizes.
+#include <cstdint>
+#include <string>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using UINT = unsigned int;
+using BOOL = int;
+// UTF-16 code unit: wchar_t is 32 bits wide on this platform, so wide text is char16_t.
+using WCHAR = char16_t;
+
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
+
+// Wide (UTF-16) strings of the component.
+using WideString = std::u16string;
+using WideStringView = std::u16string_view;

@@ -1,0 +1,34 @@
+#pragma once
+// A fixture that writes a header file (and its data files) into a temporary folder and loads it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "header/HeaderFile.h"
+#include "support/TempDir.h"
+
+inline constexpr std::string_view kIdLine = "Tarvo Sylvex Data Exchange Header File Version 1.0";
+
+class HeaderTest : public ::testing::Test {
+ protected:
+  // Writes "s01.shdr": the identification line, then `body`, with CR LF line ends for "\n".
+  std::string WriteHeader(std::string_view body, std::string_view name = "s01.shdr") {
+    std::string text = std::string(kIdLine) + "\r\n";
+    for (char c : body) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return dir.Write(name, text);
+  }
+
+  int Load(std::string_view body) { return header.Load(WriteHeader(body)); }
+
+  // A binary INT_16 recording of `channels` channels with `dataBytes` bytes of data, plus `extra`
+  // lines in [Common Infos] and the sections of `more`.
+  int LoadBinary(int channels, std::uint64_t dataBytes, std::string_view extra = "", std::string_view more = "") {
+    dir.WriteSized("s01.eeg", dataBytes);
+    return Load("[Common Infos]\nDataFile=s01.eeg\nDataFormat=BINARY\nSamplingInterval=1000\n"
+                "NumberOfChannels=" + std::to_string(channels) + "\n" + std::string(extra) + std::string(more));
+  }
+
+  TempDir dir;
+  CHeaderFile header;
+};

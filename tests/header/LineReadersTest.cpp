@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "header/LineReaders.h"
+#include "platform/Exceptions.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class LineReadersTest : public ::testing::Test {
+ protected:
+  Lines Header(std::string_view bytes) { return Read(ReadHeaderLines, bytes); }
+  Lines Text(std::string_view bytes) { return Read(ReadTextLines, bytes); }
+  Lines Compact(std::string_view bytes) { return Read(ReadCompactLines, bytes); }
+
+ private:
+  Lines Read(void (*reader)(std::string_view, Lines&), std::string_view bytes) {
+    Lines lines = {"left over from before"};
+    reader(dir.Write("f.txt", bytes), lines);
+    return lines;
+  }
+  TempDir dir;
+};
+
+TEST_F(LineReadersTest, HeaderLinesKeepEmptyLinesAndAlwaysEndWithALastLine) {
+  EXPECT_EQ(Header("A\r\nB\r\n"), (Lines{"A", "B", ""}));
+  EXPECT_EQ(Header("A\r\n\r\nB"), (Lines{"A", "", "B"}));
+  EXPECT_EQ(Header("A\n\n\nB"), (Lines{"A", "", "", "B"}));
+  EXPECT_EQ(Header(""), (Lines{""}));
+  EXPECT_EQ(Header("\n"), (Lines{"", ""}));
+}
+
+TEST_F(LineReadersTest, EveryLineEndGivesTheSameLines) {
+  const Lines expected = {"one", "", "two", ""};
+  for (std::string_view end : {"\r\n", "\n", "\r", "\n\r"}) {
+    std::string text = "one" + std::string(end) + std::string(end) + "two" + std::string(end);
+    EXPECT_EQ(Header(text), expected) << "line end of " << end.size() << " bytes";
+    EXPECT_EQ(Text(text), expected);
+  }
+}
+
+TEST_F(LineReadersTest, TheFirstLineEndDecidesWhichCharacterRepeatsAsEmptyLine) {
+  // The terminator is CR: a lone LF after a line end is the second half of a pair, not a line.
+  EXPECT_EQ(Header("A\r\n\nB"), (Lines{"A", "B"}));
+  EXPECT_EQ(Header("A\r\nB\nC"), (Lines{"A", "B", "C"}));
+  EXPECT_EQ(Header("A\n\r\rB"), (Lines{"A", "B"}));
+  EXPECT_EQ(Header("A\n\r\nB"), (Lines{"A", "", "B"}));
+}
+
+TEST_F(LineReadersTest, HeaderLinesSkipTheByteOrderMarkAndTextLinesKeepIt) {
+  EXPECT_EQ(Header("\xEF\xBB\xBF" "A\r\nB"), (Lines{"A", "B"}));
+  EXPECT_EQ(Header("\xEF\xBB\xBF" "A\r\nB\r\n"), Header("A\r\nB\r\n"));
+  EXPECT_EQ(Header("\xEF\xBB\xBF"), (Lines{""}));
+  EXPECT_EQ(Header("\xEF\xBB"), (Lines{"\xEF\xBB"}));
+  EXPECT_EQ(Text("\xEF\xBB\xBF" "A\r\nB"), (Lines{"\xEF\xBB\xBF" "A", "B"}));
+  EXPECT_EQ(Compact("\xEF\xBB\xBF" "A"), (Lines{"\xEF\xBB\xBF" "A"}));
+}
+
+TEST_F(LineReadersTest, AZeroByteCutsAHeaderLineShortButNotACompactLine) {
+  using namespace std::string_literals;
+  EXPECT_EQ(Header("A\0B\nC"s), (Lines{"A", "C"}));
+  EXPECT_EQ(Header("A\n\0\nB"s), (Lines{"A", "", "B"}));
+  EXPECT_EQ(Text("X\0"s), (Lines{"X"}));
+  EXPECT_EQ(Compact("A\0B\nC"s), (Lines{"A\0B"s, "C"}));
+}
+
+TEST_F(LineReadersTest, CompactLinesDropEmptyLinesAndAFinalEmptyLine) {
+  EXPECT_EQ(Compact("A\r\n\r\nB\r\n"), (Lines{"A", "B"}));
+  EXPECT_EQ(Compact("A\n\n\r\rB"), (Lines{"A", "B"}));
+  EXPECT_EQ(Compact("A\rB"), (Lines{"A", "B"}));
+  EXPECT_EQ(Compact(""), (Lines{""}));
+  // A line end at the very start ends an empty first line.
+  EXPECT_EQ(Compact("\r\nA"), (Lines{"", "A"}));
+}
+
+TEST_F(LineReadersTest, AFileThatCannotBeOpenedOrReadRaisesTheFileException) {
+  TempDir dir;
+  Lines lines;
+  try {
+    ReadHeaderLines(dir.File("missing.shdr"), lines);
+    FAIL() << "no exception";
+  } catch (const CFileException& e) {
+    EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
+    EXPECT_EQ(e.m_strFileName, dir.File("missing.shdr"));
+  }
+  try {
+    ReadTextLines(dir.Path().string(), lines);  // a folder opens but cannot be read
+    FAIL() << "no exception";
+  } catch (const CFileException& e) {
+    EXPECT_EQ(e.m_cause, CFileException::cannotRead);
+  }
+  EXPECT_THROW(ReadCompactLines(dir.File("missing.vmrk"), lines), CFileException);
+}
+
+}  // namespace

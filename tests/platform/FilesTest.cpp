@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/Exceptions.h"
+#include "platform/Files.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::string WithBackslashes(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+TEST(Files, ExistenceAndLengthOfFilesAndFolders) {
+  TempDir dir;
+  const std::string file = dir.WriteSized("rec/s01.eeg", 1234);
+  EXPECT_TRUE(PathExists(file));
+  EXPECT_TRUE(PathExists(dir.File("rec")));
+  EXPECT_FALSE(PathExists(dir.File("rec/none.eeg")));
+  EXPECT_EQ(FileLength(file), 1234);
+  EXPECT_EQ(FileLength(dir.File("rec")), 0);  // a folder has no length, as on Windows
+  EXPECT_EQ(FileLength(dir.File("none")), std::nullopt);
+}
+
+TEST(Files, BackslashesSeparateFoldersLikeSlashes) {
+  TempDir dir;
+  const std::string file = dir.WriteSized("rec/s01.eeg", 10);
+  EXPECT_EQ(ToNativePath("\\home\\rec\\s01.eeg"), "/home/rec/s01.eeg");
+  EXPECT_TRUE(PathExists(WithBackslashes(file)));
+  EXPECT_EQ(FileLength(WithBackslashes(file)), 10);
+  CFile opened(WithBackslashes(file), CFile::Share::denyWrite);
+  EXPECT_EQ(opened.GetLength(), 10);
+}
+
+TEST(Files, ReadingStopsAtTheEndAndCanStartAgain) {
+  TempDir dir;
+  CFile file(dir.Write("t.txt", "abcdef"), CFile::Share::denyNone);
+  char buffer[8] = {};
+  EXPECT_EQ(file.Read(buffer, 4), 4u);
+  EXPECT_EQ(file.Read(buffer + 4, 4), 2u);
+  EXPECT_EQ(std::string(buffer, 6), "abcdef");
+  file.SeekToBegin();
+  EXPECT_EQ(file.Read(buffer, 1), 1u);
+  EXPECT_EQ(buffer[0], 'a');
+}
+
+TEST(Files, FailuresCarryTheCauseAndThePathAsGiven) {
+  TempDir dir;
+  const std::string missing = WithBackslashes(dir.File("none.shdr"));
+  try {
+    CFile file(missing, CFile::Share::denyWrite);
+    FAIL() << "no exception";
+  } catch (const CFileException& e) {
+    EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
+    EXPECT_EQ(e.m_strFileName, missing);
+    EXPECT_NE(e.Describe().find("cannot open"), std::string::npos);
+  }
+}
+
+}  // namespace
