@@ -8,10 +8,15 @@ using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
+using ULONG = std::uint32_t;
 using UINT = unsigned int;
+using HRESULT = std::int32_t;
 using BOOL = int;
 // UTF-16 code unit: wchar_t is 32 bits wide on this platform, so wide text is char16_t.
 using WCHAR = char16_t;
+
+constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;

@@ -1,0 +1,37 @@
+#pragma once
+// The COM runtime of this platform: the task allocator, OLE initialisation, and object activation
+// through a class table in the process, with the registry and module loading behind it.
+#include <cstddef>
+
+#include "platform/Unknown.h"
+
+// Class contexts.
+constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
+constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
+constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;
+constexpr DWORD CLSCTX_REMOTE_SERVER = 0x10;
+constexpr DWORD CLSCTX_SERVER = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+constexpr DWORD CLSCTX_ALL = CLSCTX_SERVER | CLSCTX_INPROC_HANDLER;
+
+constexpr DWORD REGCLS_MULTIPLEUSE = 1;
+
+// The task allocator: memory handed across the COM boundary. Null on failure; freeing null is allowed.
+void* CoTaskMemAlloc(std::size_t size);
+void* CoTaskMemRealloc(void* memory, std::size_t size);
+void CoTaskMemFree(void* memory);
+
+// A count per thread: S_OK for the first call on a thread, S_FALSE for further ones.
+HRESULT OleInitialize(void* reserved);
+void OleUninitialize();
+// How often OleInitialize has been called on this thread without OleUninitialize.
+int OleInitializeCount();
+
+// The process's class table: a class registered here is found before any registry entry.
+HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags, DWORD* cookie);
+HRESULT CoRevokeClassObject(DWORD cookie);
+
+// Finds the class factory: in the class table, else through the registry entry
+// "CLSID\{...}\InprocServer32" of HKEY_CLASSES_ROOT, whose module is loaded and asked through its
+// DllGetClassObject. REGDB_E_CLASSNOTREG when the class is nowhere.
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID iid, void** object);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);

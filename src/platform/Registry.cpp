@@ -1,0 +1,195 @@
+#include "platform/Registry.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+namespace {
+
+// Key paths compare without regard to ASCII case, as in the Windows registry.
+std::string Fold(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return folded;
+}
+
+struct Key {
+  std::string path;                           // as first written
+  std::map<std::string, std::string> values;  // folded name ("@" the default) to data
+};
+using Keys = std::map<std::string, Key>;      // folded path to key
+
+struct State {
+  std::mutex lock;
+  std::map<std::uintptr_t, std::string> handles;  // open key to its path
+  std::uintptr_t nextHandle = 1;
+};
+
+State& Registry() {
+  static State state;
+  return state;
+}
+
+Keys Load() {
+  Keys keys;
+  std::ifstream in(RegistryFilePath());
+  std::string line;
+  Key* current = nullptr;
+  while (std::getline(in, line)) {
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      const std::string path = line.substr(1, line.size() - 2);
+      current = &keys[Fold(path)];
+      current->path = path;
+    } else if (const std::size_t equals = line.find('='); current && equals != std::string::npos) {
+      current->values[Fold(line.substr(0, equals))] = line.substr(equals + 1);
+    }
+  }
+  return keys;
+}
+
+// Writes a new file and renames it over the old one, so that readers never see half a registry.
+bool Save(const Keys& keys) {
+  const std::filesystem::path path = RegistryFilePath();
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
+  const std::filesystem::path temporary = path.string() + ".new";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    for (const auto& [folded, key] : keys) {
+      out << '[' << key.path << "]\n";
+      for (const auto& [name, data] : key.values) out << name << '=' << data << '\n';
+    }
+    if (!out.flush()) return false;
+  }
+  std::filesystem::rename(temporary, path, error);
+  return !error;
+}
+
+// The full path of an open key and a subkey; false for an unknown handle.
+bool FullPath(State& state, HKEY key, const char* subKey, std::string& path) {
+  if (key == HKEY_CLASSES_ROOT) {
+    path = "HKEY_CLASSES_ROOT";
+  } else if (key == HKEY_CURRENT_USER) {
+    path = "HKEY_CURRENT_USER";
+  } else {
+    const auto found = state.handles.find(reinterpret_cast<std::uintptr_t>(key));
+    if (found == state.handles.end()) return false;
+    path = found->second;
+  }
+  if (subKey && *subKey) path += std::string("\\") + subKey;
+  return true;
+}
+
+HKEY NewHandle(State& state, const std::string& path) {
+  const std::uintptr_t handle = state.nextHandle++;
+  state.handles[handle] = path;
+  return reinterpret_cast<HKEY>(handle);
+}
+
+std::string ValueName(const char* name) { return (name && *name) ? Fold(name) : "@"; }
+
+}  // namespace
+
+std::string RegistryFilePath() {
+  if (const char* file = std::getenv("GDR_REGISTRY"); file && *file) return file;
+  std::filesystem::path base;
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+    base = config;
+  else if (const char* home = std::getenv("HOME"); home && *home)
+    base = std::filesystem::path(home) / ".config";
+  else
+    base = std::filesystem::temp_directory_path();
+  return (base / "generic-data-reader" / "registry").string();
+}
+
+LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, void*, HKEY* result,
+                     DWORD* disposition) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  State& state = Registry();
+  std::lock_guard guard(state.lock);
+  std::string path;
+  if (!FullPath(state, key, subKey, path)) return ERROR_INVALID_HANDLE;
+  Keys keys = Load();
+  const bool existed = keys.count(Fold(path)) != 0;
+  // Every key on the way is made too.
+  for (std::size_t end = path.find('\\'); ; end = path.find('\\', end + 1)) {
+    const std::string prefix = path.substr(0, end);
+    Key& made = keys[Fold(prefix)];
+    if (made.path.empty()) made.path = prefix;
+    if (end == std::string::npos) break;
+  }
+  if (!existed && !Save(keys)) return ERROR_ACCESS_DENIED;
+  if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+  *result = NewHandle(state, path);
+  return ERROR_SUCCESS;
+}
+
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD, REGSAM, HKEY* result) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  State& state = Registry();
+  std::lock_guard guard(state.lock);
+  std::string path;
+  if (!FullPath(state, key, subKey, path)) return ERROR_INVALID_HANDLE;
+  if (Load().count(Fold(path)) == 0) return ERROR_FILE_NOT_FOUND;
+  *result = NewHandle(state, path);
+  return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BYTE* data, DWORD size) {
+  if (type != REG_SZ || (!data && size)) return ERROR_INVALID_PARAMETER;
+  const std::string text(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
+  if (text.find_first_of("\r\n") != std::string::npos) return ERROR_INVALID_PARAMETER;
+  State& state = Registry();
+  std::lock_guard guard(state.lock);
+  std::string path;
+  if (!FullPath(state, key, nullptr, path)) return ERROR_INVALID_HANDLE;
+  Keys keys = Load();
+  const auto found = keys.find(Fold(path));
+  if (found == keys.end()) return ERROR_FILE_NOT_FOUND;
+  found->second.values[ValueName(valueName)] = text;
+  return Save(keys) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD*, DWORD* type, BYTE* data, DWORD* size) {
+  State& state = Registry();
+  std::lock_guard guard(state.lock);
+  std::string path;
+  if (!FullPath(state, key, nullptr, path)) return ERROR_INVALID_HANDLE;
+  const Keys keys = Load();
+  const auto found = keys.find(Fold(path));
+  if (found == keys.end()) return ERROR_FILE_NOT_FOUND;
+  const auto value = found->second.values.find(ValueName(valueName));
+  if (value == found->second.values.end()) return ERROR_FILE_NOT_FOUND;
+  if (type) *type = REG_SZ;
+  const DWORD needed = DWORD(value->second.size() + 1);
+  if (!size) return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+  const DWORD available = *size;
+  *size = needed;
+  if (!data) return ERROR_SUCCESS;
+  if (available < needed) return ERROR_MORE_DATA;
+  std::memcpy(data, value->second.c_str(), needed);
+  return ERROR_SUCCESS;
+}
+
+LONG RegDeleteTreeA(HKEY key, const char* subKey) {
+  State& state = Registry();
+  std::lock_guard guard(state.lock);
+  std::string path;
+  if (!FullPath(state, key, subKey, path)) return ERROR_INVALID_HANDLE;
+  Keys keys = Load();
+  const std::string folded = Fold(path);
+  if (keys.erase(folded) == 0) return ERROR_FILE_NOT_FOUND;
+  std::erase_if(keys, [&](const auto& entry) { return entry.first.starts_with(folded + "\\"); });
+  return Save(keys) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG RegCloseKey(HKEY key) {
+  if (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
+  State& state = Registry();
+  std::lock_guard guard(state.lock);
+  return state.handles.erase(reinterpret_cast<std::uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ComRuntime.h"
+#include "platform/MemoryStorage.h"
+
+namespace {
+
+constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x1012
+constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;             // 0x12
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;                       // 0x10
+
+class StorageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(CreateMemoryStorage(storage.Receive()), S_OK); }
+
+  void WriteStream(const char16_t* name, std::string_view bytes) {
+    ComPtr<IStream> stream;
+    ASSERT_EQ(storage->CreateStream(name, kCreate, 0, 0, stream.Receive()), S_OK);
+    ULONG written = 0;
+    ASSERT_EQ(stream->Write(bytes.data(), ULONG(bytes.size()), &written), S_OK);
+    EXPECT_EQ(written, bytes.size());
+  }
+  std::string ReadStream(const char16_t* name) {
+    ComPtr<IStream> stream;
+    EXPECT_EQ(storage->OpenStream(name, nullptr, kRead, 0, stream.Receive()), S_OK);
+    if (!stream) return "<none>";
+    std::string bytes(64, '\0');
+    ULONG read = 0;
+    EXPECT_EQ(stream->Read(bytes.data(), ULONG(bytes.size()), &read), S_OK);
+    bytes.resize(read);
+    return bytes;
+  }
+
+  ComPtr<IStorage> storage;
+};
+
+TEST_F(StorageTest, StreamsKeepWhatWasWrittenAndReplaceWithTheCreateBit) {
+  WriteStream(u"DataPath", "abc");
+  EXPECT_EQ(ReadStream(u"DataPath"), "abc");
+  EXPECT_EQ(ReadStream(u"DATAPATH"), "abc");  // names compare without case
+  WriteStream(u"DataPath", "xy");
+  EXPECT_EQ(ReadStream(u"DataPath"), "xy");
+  ComPtr<IStream> stream;
+  EXPECT_EQ(storage->CreateStream(u"DataPath", kReadWrite, 0, 0, stream.Receive()), STG_E_FILEALREADYEXISTS);
+  EXPECT_FALSE(stream);
+}
+
+TEST_F(StorageTest, OpeningCodes) {
+  ComPtr<IStream> stream;
+  EXPECT_EQ(storage->OpenStream(u"None", nullptr, kRead, 0, stream.Receive()), STG_E_FILENOTFOUND);
+  WriteStream(u"S", "1");
+  EXPECT_EQ(storage->OpenStream(u"S", nullptr, STGM_READ, 0, stream.Receive()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(storage->CreateStream(u"T", STGM_CREATE | STGM_READWRITE, 0, 0, stream.Receive()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(storage->CreateStream(u"T", STGM_CREATE | kRead, 0, 0, stream.Receive()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(storage->CreateStream(u"a/b", kCreate, 0, 0, stream.Receive()), STG_E_INVALIDNAME);
+  EXPECT_EQ(storage->CreateStream(u"", kCreate, 0, 0, stream.Receive()), STG_E_INVALIDNAME);
+  EXPECT_EQ(storage->CreateStream(u"12345678901234567890123456789012", kCreate, 0, 0, stream.Receive()),
+            STG_E_INVALIDNAME);
+  EXPECT_EQ(storage->CreateStream(nullptr, kCreate, 0, 0, stream.Receive()), STG_E_INVALIDPOINTER);
+
+  ASSERT_EQ(storage->OpenStream(u"S", nullptr, kRead, 0, stream.Receive()), S_OK);
+  ComPtr<IStream> second;
+  EXPECT_EQ(storage->OpenStream(u"S", nullptr, kRead, 0, second.Receive()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(storage->CreateStream(u"S", kCreate, 0, 0, second.Receive()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(storage->DestroyElement(u"S"), STG_E_ACCESSDENIED);
+  ULONG written = 5;
+  EXPECT_EQ(stream->Write("x", 1, &written), STG_E_ACCESSDENIED);
+  EXPECT_EQ(written, 0u);
+  stream.Reset();
+  EXPECT_EQ(storage->OpenStream(u"S", nullptr, kReadWrite, 0, second.Receive()), S_OK);
+}
+
+TEST_F(StorageTest, SeekReadAndStat) {
+  ComPtr<IStream> stream;
+  ASSERT_EQ(storage->CreateStream(u"Name", kCreate, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(stream->Write("Raw Data", 9, nullptr), S_OK);
+  ULARGE_INTEGER position{};
+  EXPECT_EQ(stream->Seek({-1}, STREAM_SEEK_SET, &position), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(stream->Seek({4}, STREAM_SEEK_SET, &position), S_OK);
+  char bytes[16] = {};
+  ULONG read = 0;
+  EXPECT_EQ(stream->Read(bytes, sizeof bytes, &read), S_OK);
+  EXPECT_EQ(read, 5u);
+  EXPECT_STREQ(bytes, "Data");
+  EXPECT_EQ(stream->Read(bytes, sizeof bytes, &read), S_OK);
+  EXPECT_EQ(read, 0u);
+  // Writing behind the end fills the gap with zeros.
+  EXPECT_EQ(stream->Seek({12}, STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(stream->Write("!", 1, nullptr), S_OK);
+
+  STATSTG status{};
+  ASSERT_EQ(stream->Stat(&status, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(status.cbSize.QuadPart, 13u);
+  EXPECT_EQ(status.type, STGTY_STREAM);
+  EXPECT_EQ(status.pwcsName, nullptr);
+  ASSERT_EQ(stream->Stat(&status, STATFLAG_DEFAULT), S_OK);
+  EXPECT_EQ(std::u16string(status.pwcsName), u"Name");
+  CoTaskMemFree(status.pwcsName);
+  EXPECT_EQ(stream->SetSize({3}), S_OK);
+  stream->Stat(&status, STATFLAG_NONAME);
+  EXPECT_EQ(status.cbSize.QuadPart, 3u);
+}
+
+TEST_F(StorageTest, ClassEnumerationAndSubStorages) {
+  constexpr CLSID kClass = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  ASSERT_EQ(WriteClassStg(storage.Get(), kClass), S_OK);
+  CLSID read{};
+  ASSERT_EQ(ReadClassStg(storage.Get(), &read), S_OK);
+  EXPECT_EQ(read, kClass);
+
+  WriteStream(u"B", "1");
+  WriteStream(u"a", "2");
+  ComPtr<IStorage> child;
+  ASSERT_EQ(storage->CreateStorage(u"Sub", kCreate, 0, 0, child.Receive()), S_OK);
+  ComPtr<IStream> inner;
+  ASSERT_EQ(child->CreateStream(u"Inner", kCreate, 0, 0, inner.Receive()), S_OK);
+  inner.Reset();
+  child.Reset();
+  ComPtr<IStream> wrongKind;
+  EXPECT_EQ(storage->OpenStream(u"Sub", nullptr, kRead, 0, wrongKind.Receive()), STG_E_FILENOTFOUND);
+  ASSERT_EQ(storage->OpenStorage(u"sub", nullptr, kRead, nullptr, 0, child.Receive()), S_OK);
+  EXPECT_EQ(child->CreateStream(u"More", kCreate, 0, 0, inner.Receive()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(child->OpenStream(u"Inner", nullptr, kRead, 0, inner.Receive()), S_OK);
+
+  ComPtr<IEnumSTATSTG> elements;
+  ASSERT_EQ(storage->EnumElements(0, nullptr, 0, elements.Receive()), S_OK);
+  std::vector<std::u16string> names;
+  STATSTG status{};
+  while (elements->Next(1, &status, nullptr) == S_OK) {
+    names.emplace_back(status.pwcsName);
+    CoTaskMemFree(status.pwcsName);
+  }
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"a", u"B", u"Sub"}));
+}
+
+TEST_F(StorageTest, ARemovedElementIsGone) {
+  WriteStream(u"S", "1");
+  EXPECT_EQ(storage->RenameElement(u"S", u"T"), S_OK);
+  EXPECT_EQ(ReadStream(u"T"), "1");
+  EXPECT_EQ(storage->DestroyElement(u"T"), S_OK);
+  EXPECT_EQ(storage->DestroyElement(u"T"), STG_E_FILENOTFOUND);
+}
+
+}  // namespace
