@@ -105,5 +105,7 @@ bool CHeaderFile::Fail(std::string message) {
 }
 
 bool CHeaderFile::RefuseValue(std::string_view key, const std::string& value) {
-  return Fail("\"" + std::string(key) + "\" key has invalid value \"" + value + "\".");
+  std::string message = "\"";
+  message.append(key).append("\" key has invalid value \"").append(value).append("\".");
+  return Fail(std::move(message));
 }

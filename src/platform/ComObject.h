@@ -13,12 +13,7 @@ class ComObject : public Interfaces... {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IidOf<IUnknown>()) {
-      *object = Identity();
-    } else {
-      ((iid == IidOf<Interfaces>() ? (*object = static_cast<Interfaces*>(this), true) : false) || ...);
-    }
+    *object = iid == IidOf<IUnknown>() ? Identity() : FindInterface(iid);
     if (!*object) return E_NOINTERFACE;
     AddRef();
     return S_OK;
@@ -32,7 +27,13 @@ class ComObject : public Interfaces... {
 
  protected:
   virtual ~ComObject() = default;
-  ULONG RefCount() const { return m_RefCount; }
+
+  // The table of implemented interfaces; an object made of parts adds its parts here.
+  virtual void* FindInterface(REFIID iid) {
+    void* found = nullptr;
+    ((iid == IidOf<Interfaces>() ? (found = static_cast<Interfaces*>(this), true) : false) || ...);
+    return found;
+  }
 
  private:
   // The one IUnknown pointer of the object: that of its first interface.
@@ -54,3 +55,24 @@ ComPtr<Interface> MakeCom(Args&&... args) {
   object->Release();
   return result;
 }
+
+// One interface of an object that is made of parts (where two interfaces have operations of the same
+// name and signature, each needs an implementation of its own). The part shares the identity and the
+// reference count of the object that owns it.
+template <typename Interface>
+class ComPart : public Interface {
+ public:
+  explicit ComPart(IUnknown& owner) : m_Owner(owner) {}
+  ComPart(const ComPart&) = delete;
+  ComPart& operator=(const ComPart&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) final { return m_Owner.QueryInterface(iid, object); }
+  ULONG AddRef() final { return m_Owner.AddRef(); }
+  ULONG Release() final { return m_Owner.Release(); }
+
+ protected:
+  ~ComPart() = default;
+
+ private:
+  IUnknown& m_Owner;
+};

@@ -15,6 +15,7 @@ std::optional<std::string> SystemMessageText(HRESULT code) {
       {E_ACCESSDENIED, "Access is denied."},
       {E_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
       {E_INVALIDARG, "The parameter is incorrect."},
+      {E_INVALID_DATA, "The data is invalid."},
       {CLASS_E_NOAGGREGATION, "Class does not support aggregation (or class object is remote)"},
       {CLASS_E_CLASSNOTAVAILABLE, "ClassFactory cannot supply requested class"},
       {REGDB_E_CLASSNOTREG, "Class not registered"},

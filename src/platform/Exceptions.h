@@ -50,16 +50,16 @@ HRESULT ThrowIfFailed(HRESULT result);
 // The compiler's COM error: a result code with an optional description.
 class _com_error {
  public:
-  explicit _com_error(HRESULT code, std::string description = {})
+  explicit _com_error(HRESULT code, WideString description = {})
       : m_Code(code), m_Description(std::move(description)) {}
   HRESULT Error() const { return m_Code; }
   // Empty when the error carries no description.
-  const std::string& Description() const { return m_Description; }
+  const WideString& Description() const { return m_Description; }
   // The system's text for the code, without its final line end; "IDispatch error #n" for codes from
   // 0x80040201 to 0x8004FFFF without a text, "Unknown error 0x%0lX" for the others.
   std::string ErrorMessage() const;
 
  private:
   HRESULT m_Code;
-  std::string m_Description;
+  WideString m_Description;
 };

@@ -1,0 +1,53 @@
+#include "host/HostToolbox.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "platform/ComRuntime.h"
+
+namespace {
+
+std::mutex g_SinkLock;
+HostMessageSink g_Sink;
+
+}  // namespace
+
+void SetHostMessageSink(HostMessageSink sink) {
+  std::lock_guard guard(g_SinkLock);
+  g_Sink = std::move(sink);
+}
+
+HRESULT HostMessages::ShowMessage(const char* text) {
+  if (!text) return E_POINTER;
+  std::lock_guard guard(g_SinkLock);
+  if (g_Sink) {
+    g_Sink(text);
+  } else {
+    std::fprintf(stderr, "%s\n", text);
+    std::fflush(stderr);
+  }
+  return S_OK;
+}
+
+void* CHostToolbox::FindInterface(REFIID iid) {
+  if (iid == IidOf<IHostMessages>()) return static_cast<IHostMessages*>(&m_Messages);
+  if (iid == IidOf<IHostRegistration>()) return static_cast<IHostRegistration*>(&m_Registration);
+  if (iid == IidOf<IHostPropertyWriter>()) return static_cast<IHostPropertyWriter*>(&m_PropertyWriter);
+  if (iid == IidOf<IHostPropertyBag>()) return static_cast<IHostPropertyBag*>(&m_PropertyBag);
+  if (iid == IidOf<IHostMarkerWriter>()) return static_cast<IHostMarkerWriter*>(&m_MarkerWriter);
+  if (iid == IidOf<IHostConverter>()) return static_cast<IHostConverter*>(&m_Converter);
+  return nullptr;
+}
+
+HRESULT TaskCopyBytes(const std::vector<std::uint8_t>& bytes, BYTE** data, ULONG* size) {
+  if (!data || !size) return E_POINTER;
+  *data = nullptr;
+  *size = 0;
+  if (bytes.size() > 0xFFFFFFFFu) return E_OUTOFMEMORY;
+  *data = static_cast<BYTE*>(CoTaskMemAlloc(bytes.size()));
+  if (!*data) return E_OUTOFMEMORY;
+  if (!bytes.empty()) std::memcpy(*data, bytes.data(), bytes.size());
+  *size = ULONG(bytes.size());
+  return S_OK;
+}

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "component/Diagnostics.h"
+#include "doubles/HostDoubles.h"
+#include "platform/DebugLogFile.h"
+
+namespace {
+
+class GuardTest : public ::testing::Test {
+ protected:
+  template <typename Exception>
+  HRESULT GuardedThrow(Exception exception) {
+    return Guarded([&]() -> HRESULT { throw exception; });
+  }
+  HostDoubles host;
+};
+
+TEST_F(GuardTest, FrameworkExceptionsMapToTheirCodesWithoutMessage) {
+  EXPECT_EQ(GuardedThrow(COleException(MakeResult(0x80041010))), MakeResult(0x00041000));
+  EXPECT_EQ(GuardedThrow(COleException(MakeResult(0x80030002))), MakeResult(0x80030002));
+  EXPECT_EQ(GuardedThrow(CMemoryException()), MakeResult(0x8007000E));
+  EXPECT_EQ(GuardedThrow(CFileException(CFileException::cannotOpen, "x.shdr")), MakeResult(0x8004100E));
+  EXPECT_EQ(GuardedThrow(std::ios_base::failure("stream")), MakeResult(0x8004100E));
+  EXPECT_EQ(GuardedThrow(std::bad_alloc()), MakeResult(0x8007000E));
+  EXPECT_EQ(GuardedThrow(42), MakeResult(0x8000FFFF));
+  EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(GuardTest, ComErrorsAndStandardExceptionsAreShownOnce) {
+  EXPECT_EQ(GuardedThrow(_com_error(E_FAIL)), MakeResult(0x80041003));
+  EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x80040205))), MakeResult(0x80041003));
+  EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x80070002))), MakeResult(0x80041003));
+  EXPECT_EQ(GuardedThrow(_com_error(E_FAIL, u"Gr\u00F6\u00DFe \u03A9")), MakeResult(0x80041003));
+  EXPECT_EQ(GuardedThrow(std::runtime_error("x")), MakeResult(0x80041003));
+  EXPECT_EQ(host.Messages(), (std::vector<std::string>{"Unspecified error", "IDispatch error #5",
+                                                       "Unknown error 0x80070002", "Gr\xF6\xDF" "e ?", "x"}));
+}
+
+TEST_F(GuardTest, ACompletedBodyAnswersItsOwnResult) {
+  EXPECT_EQ(Guarded([] { return S_FALSE; }), S_FALSE);
+  EXPECT_EQ(Guarded([] { return MakeResult(0x80041001); }), MakeResult(0x80041001));
+}
+
+TEST(DisplayError, WithoutTheMessageServiceAMessageBoxSaysTheHostIsMissing) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Guarded([]() -> HRESULT { throw std::runtime_error("x"); }), MakeResult(0x80041003));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Sylvex Toolbox is not correct installed\n");
+}
+
+TEST(DisplayError, AFailingMessageServiceCreationFallsBackToo) {
+  HostDoubles host;
+  host.Recorder().FailCall("Create", 1, REGDB_E_CLASSNOTREG);
+  testing::internal::CaptureStderr();
+  DisplayError("text");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Sylvex Toolbox is not correct installed\n");
+  EXPECT_TRUE(host.Messages().empty());
+  DisplayError("text");  // a new service for each message
+  EXPECT_EQ(host.Messages(), std::vector<std::string>{"text"});
+  EXPECT_EQ(host.Recorder().CallsOf("Create"), (std::vector<std::string>{"Create(IHostMessages)", "Create(IHostMessages)"}));
+}
+
+class DebugLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::remove(kDebugLogPath); }
+  void TearDown() override { std::filesystem::remove(kDebugLogPath); }
+  static std::string Log() {
+    std::ifstream in(kDebugLogPath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
+
+TEST_F(DebugLogTest, NothingIsWrittenOrCreatedWithoutTheFile) {
+  WriteDebugLog("OpenRawFile: %s\n", "/x.shdr");
+  EXPECT_FALSE(std::filesystem::exists(kDebugLogPath));
+}
+
+TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefix) {
+  std::ofstream(kDebugLogPath).close();
+  WriteDebugLog("OpenRawFile: %s\n", "/rec/s01.shdr");
+  WriteDebugLog("GetData: %d, %d\n", 0, 1000);
+  EXPECT_EQ(Log(), "GenericDataReader > OpenRawFile: /rec/s01.shdr\nGenericDataReader > GetData: 0, 1000\n");
+}
+
+TEST_F(DebugLogTest, LongMessagesAreCutTo1023Characters) {
+  std::ofstream(kDebugLogPath).close();
+  WriteDebugLog("%s", std::string(5000, 'a').c_str());
+  EXPECT_EQ(Log(), "GenericDataReader > " + std::string(1023, 'a'));
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "host/HostClasses.h"
+#include "host/HostToolbox.h"
+#include "host/StoredMarkers.h"
+#include "platform/ComRuntime.h"
+#include "platform/MemoryStorage.h"
+#include "support/TempDir.h"
+
+namespace {
+
+template <typename Interface>
+ComPtr<Interface> CreateToolbox() {
+  ComPtr<Interface> made;
+  EXPECT_EQ(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_INPROC_SERVER, IidOf<Interface>(), made.ReceiveVoid()),
+            S_OK);
+  return made;
+}
+
+std::vector<std::uint8_t> TakeTaskBytes(BYTE* data, ULONG size) {
+  std::vector<std::uint8_t> bytes(data, data + size);
+  CoTaskMemFree(data);
+  return bytes;
+}
+
+class HostTest : public ::testing::Test {
+ protected:
+  HostClasses classes;
+};
+
+TEST_F(HostTest, TheToolboxIsOneObjectWithEveryHostInterface) {
+  ComPtr<IHostPropertyWriter> writer = CreateToolbox<IHostPropertyWriter>();
+  ComPtr<IHostPropertyBag> bag;
+  ComPtr<IHostConverter> converter;
+  ComPtr<IEEGData> none;
+  EXPECT_EQ(writer.As(bag), S_OK);
+  EXPECT_EQ(writer.As(converter), S_OK);
+  EXPECT_EQ(writer.As(none), E_NOINTERFACE);
+  ComPtr<IUnknown> a, b;
+  writer.As(a);
+  bag.As(b);
+  EXPECT_EQ(a.Get(), b.Get());
+}
+
+TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
+  ComPtr<IHostPropertyBag> bag = CreateToolbox<IHostPropertyBag>();
+  const std::int32_t count = 2;
+  const float resolution = 0.5f;
+  ASSERT_EQ(bag->SetProperty(0, 0, &count, 4), S_OK);
+  ASSERT_EQ(bag->SetProperty(1, 1, &resolution, 4), S_OK);
+  ASSERT_EQ(bag->SetProperty(4, 0, "", 0), S_OK);
+  BYTE* data = nullptr;
+  ULONG size = 0;
+  ASSERT_EQ(bag->SaveToMemory(&data, &size), S_OK);
+  const std::vector<std::uint8_t> encoded = TakeTaskBytes(data, size);
+  ASSERT_EQ(encoded.size(), 3 * 12 + 8u);
+  EXPECT_EQ(std::vector<std::uint8_t>(encoded.begin(), encoded.begin() + 16),
+            (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0}));
+
+  ComPtr<IHostPropertyBag> other = CreateToolbox<IHostPropertyBag>();
+  ASSERT_EQ(other->Reset(encoded.data(), ULONG(encoded.size())), S_OK);
+  ASSERT_EQ(other->GetProperty(1, 1, &data, &size), S_OK);
+  const std::vector<std::uint8_t> value = TakeTaskBytes(data, size);
+  float read = 0;
+  std::memcpy(&read, value.data(), 4);
+  EXPECT_EQ(read, 0.5f);
+  EXPECT_EQ(other->GetProperty(1, 0, &data, &size), S_FALSE);
+  EXPECT_EQ(data, nullptr);
+
+  for (std::size_t cut : {std::size_t(1), std::size_t(11), encoded.size() - 1}) {
+    ASSERT_EQ(other->Reset(encoded.data(), ULONG(encoded.size())), S_OK);
+    EXPECT_EQ(other->Reset(encoded.data(), ULONG(cut)), E_INVALID_DATA) << cut;
+    other->SaveToMemory(&data, &size);
+    EXPECT_EQ(TakeTaskBytes(data, size).size(), 0u) << "a refused buffer leaves the bag empty";
+  }
+  std::vector<std::uint8_t> twice = encoded;
+  twice.insert(twice.end(), encoded.begin(), encoded.begin() + 16);  // the first entry again
+  EXPECT_EQ(other->Reset(twice.data(), ULONG(twice.size())), E_INVALID_DATA);
+  std::vector<std::uint8_t> huge = {1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(other->Reset(huge.data(), ULONG(huge.size())), E_INVALID_DATA);
+  EXPECT_EQ(other->Reset(nullptr, 0), S_OK);
+}
+
+TEST_F(HostTest, DateToValueGivesOleAutomationDates) {
+  ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
+  double value = -1;
+  ASSERT_EQ(converter->DateToValue(1899, 12, 30, 0, 0, 0, 0, &value), S_OK);
+  EXPECT_EQ(value, 0.0);
+  ASSERT_EQ(converter->DateToValue(1900, 1, 1, 0, 0, 0, 0, &value), S_OK);
+  EXPECT_EQ(value, 2.0);
+  ASSERT_EQ(converter->DateToValue(2000, 1, 1, 12, 0, 0, 0, &value), S_OK);
+  EXPECT_EQ(value, 36526.5);
+  ASSERT_EQ(converter->DateToValue(1899, 12, 29, 6, 0, 0, 0, &value), S_OK);
+  EXPECT_EQ(value, -1.25);
+  ASSERT_EQ(converter->DateToValue(2024, 2, 29, 23, 59, 59, 999999, &value), S_OK);
+  EXPECT_NEAR((value - 45351.0) * 86400.0, 86399.999999, 1e-5);  // the microseconds survive
+  for (const auto& date : std::vector<std::array<LONG, 7>>{{2023, 2, 29, 0, 0, 0, 0},
+                                                          {2000, 13, 1, 0, 0, 0, 0},
+                                                          {2000, 1, 32, 0, 0, 0, 0},
+                                                          {2000, 1, 1, 24, 0, 0, 0},
+                                                          {2000, 1, 1, 0, 0, 0, 1000000},
+                                                          {99, 1, 1, 0, 0, 0, 0}})
+    EXPECT_EQ(converter->DateToValue(date[0], date[1], date[2], date[3], date[4], date[5], date[6], &value),
+              E_INVALIDARG);
+  LONG year = 0, month = 0, day = 0;
+  ASSERT_EQ(converter->ValueToDate(36526.5, &year, &month, &day), S_OK);
+  EXPECT_EQ(year * 10000 + month * 100 + day, 20000101);
+}
+
+TEST_F(HostTest, LabelsAndCoordinates) {
+  ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
+  char* label = nullptr;
+  ASSERT_EQ(converter->ConvertLabel("Fp1", &label), S_OK);
+  EXPECT_STREQ(label, "Fp1");
+  CoTaskMemFree(label);
+  float coordinates[3] = {9, 9, 9};
+  ASSERT_EQ(converter->LookupCoordinates("CZ", coordinates), S_OK);
+  EXPECT_EQ(coordinates[0], 1.0f);
+  ASSERT_EQ(converter->LookupCoordinates("Fp1", coordinates), S_OK);
+  EXPECT_EQ(coordinates[1], -90.0f);
+  ASSERT_EQ(converter->LookupCoordinates("Unknown", coordinates), S_OK);
+  EXPECT_EQ(coordinates[0] + coordinates[1] + coordinates[2], 0.0f);
+}
+
+TEST_F(HostTest, PropertiesStoredByTheWriterComeBackThroughTheHostData) {
+  ComPtr<IStorage> storage;
+  ASSERT_EQ(CreateMemoryStorage(storage.Receive()), S_OK);
+  {
+    ComPtr<IHostPropertyWriter> writer = CreateToolbox<IHostPropertyWriter>();
+    ASSERT_EQ(writer->Attach(storage.Get()), S_OK);
+    const std::int32_t channels = 32;
+    ASSERT_EQ(writer->SetProperty(1, 0, &channels, 4), S_OK);
+    ASSERT_EQ(writer->SetProperty(4, 31, "desc", 4), S_OK);
+    ASSERT_EQ(writer->Finish(), S_OK);
+    ASSERT_EQ(writer->Close(), S_OK);
+  }
+  ComPtr<IEEGData> data;
+  ASSERT_EQ(CoCreateInstance(CLSID_HostData, nullptr, CLSCTX_ALL, IidOf<IEEGData>(), data.ReceiveVoid()), S_OK);
+  ComPtr<IHostPropertyWriter> properties;
+  EXPECT_EQ(data->GetProperties(properties.Receive()), E_UNEXPECTED);
+  ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
+  ASSERT_EQ(data->GetProperties(properties.Receive()), S_OK);
+  BYTE* bytes = nullptr;
+  ULONG size = 0;
+  ASSERT_EQ(properties->GetProperty(1, 0, &bytes, &size), S_OK);
+  EXPECT_EQ(TakeTaskBytes(bytes, size), (std::vector<std::uint8_t>{32, 0, 0, 0}));
+  ASSERT_EQ(properties->GetProperty(4, 31, &bytes, &size), S_OK);
+  EXPECT_EQ(TakeTaskBytes(bytes, size).size(), 4u);
+  EXPECT_EQ(properties->GetProperty(3, 0, &bytes, &size), S_FALSE);
+  EXPECT_EQ(data->Operation4(1, 2, 3, 4), E_NOTIMPL);
+
+  ComPtr<IStorage> empty;
+  CreateMemoryStorage(empty.Receive());
+  EXPECT_EQ(data->LoadFromStorage(empty.Get(), 0), STG_E_FILENOTFOUND);
+}
+
+TEST_F(HostTest, MarkersAreCommittedIntoTheStorage) {
+  ComPtr<IStorage> storage;
+  ASSERT_EQ(CreateMemoryStorage(storage.Receive()), S_OK);
+  ComPtr<IHostMarkerWriter> writer = CreateToolbox<IHostMarkerWriter>();
+  EXPECT_EQ(writer->Commit(), E_UNEXPECTED);
+  ASSERT_EQ(writer->Attach(storage.Get()), S_OK);
+  writer->BeginMarker(0, 1);
+  writer->SetType("New Segment");
+  writer->SetDescription("");
+  writer->SetDate(36526.5);
+  writer->SetChannel(-1);
+  writer->AddMarker();
+  writer->BeginMarker(99, 3);
+  writer->SetType("Stimulus");
+  writer->SetDescription("S  1, extra");
+  writer->SetFlag();
+  writer->SetChannel(2);
+  writer->AddMarker();
+  ASSERT_EQ(writer->Commit(), S_OK);
+
+  const std::optional<std::vector<StoredMarker>> markers = ReadStoredMarkers(storage.Get());
+  ASSERT_TRUE(markers);
+  ASSERT_EQ(markers->size(), 2u);
+  EXPECT_EQ((*markers)[0], (StoredMarker{0, 1, -1, false, true, 36526.5, "New Segment", ""}));
+  EXPECT_EQ((*markers)[1], (StoredMarker{99, 3, 2, true, false, 0.0, "Stimulus", "S  1, extra"}));
+
+  const std::vector<std::uint8_t> encoded = EncodeMarkers(*markers);
+  for (std::size_t cut = 0; cut < encoded.size(); ++cut)
+    EXPECT_FALSE(DecodeMarkers(std::span(encoded).first(cut))) << cut;
+  const std::vector<std::uint8_t> many = {0xFF, 0xFF, 0xFF, 0x7F};
+  EXPECT_FALSE(DecodeMarkers(many));
+}
+
+TEST_F(HostTest, MessagesGoToTheSink) {
+  std::vector<std::string> shown;
+  SetHostMessageSink([&](const std::string& text) { shown.push_back(text); });
+  ComPtr<IHostMessages> messages = CreateToolbox<IHostMessages>();
+  messages->ShowMessage("first");
+  messages->ShowMessage("second");
+  SetHostMessageSink(nullptr);
+  EXPECT_EQ(shown, (std::vector<std::string>{"first", "second"}));
+  testing::internal::CaptureStderr();
+  messages->ShowMessage("to stderr");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "to stderr\n");
+}
+
+class RegistrationTest : public HostTest {
+ protected:
+  void SetUp() override { setenv("GDR_REGISTRY", dir.File("registry").c_str(), 1); }
+  void TearDown() override { unsetenv("GDR_REGISTRY"); }
+  TempDir dir;
+};
+
+TEST_F(RegistrationTest, ARegisteredClassCanBeCreatedFromItsModule) {
+  constexpr CLSID kClass = {0x0BADF00D, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  HMODULE module = LoadLibraryA(GDR_TEST_MODULE);
+  ASSERT_NE(module, nullptr);
+  ComPtr<IHostRegistration> registration = CreateToolbox<IHostRegistration>();
+  ASSERT_EQ(registration->RegisterClass(kClass, module, "Test.Module"), S_OK);
+  HKEY key = nullptr;
+  ASSERT_EQ(registration->RegisterComponent("Kaptor\\Miscellaneous", &key, kClass, "A test module"), S_OK);
+  EXPECT_NE(key, nullptr);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  CLSID found{};
+  ASSERT_EQ(registration->FindComponent("Test.Module", &found), S_OK);
+  EXPECT_EQ(found, kClass);
+
+  ComPtr<IUnknown> made;
+  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid()), S_OK);
+
+  EXPECT_EQ(registration->UnregisterComponent("Kaptor\\Miscellaneous", kClass), S_OK);
+  EXPECT_EQ(registration->UnregisterClass(kClass), S_OK);
+  EXPECT_EQ(registration->FindComponent("Test.Module", &found), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid()),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(registration->UnregisterClass(kClass), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+}  // namespace
