@@ -1,6 +1,7 @@
 // [ASCII Infos] and [Binary Infos], the data length, and the layouts that packed 12-bit data refuse.
 #include <limits>
 
+#include "header/AsciiTokens.h"
 #include "header/HeaderFile.h"
 #include "header/LineReaders.h"
 #include "platform/CNumbers.h"
@@ -24,16 +25,6 @@ std::int64_t HalfBytesPerValue(std::uint32_t sampleFormat) {
 // A 32-bit data point count keeps the low 32 bits of the computed one.
 std::int32_t Low32Bits(Int128 value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
-}
-
-// A comma is part of a number where it is the decimal symbol, and separates columns otherwise.
-bool IsValueCharacter(char c, char decimalSymbol) {
-  return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E' ||
-         (c == ',' && decimalSymbol == ',');
-}
-
-bool IsColumnSeparator(char c, char decimalSymbol) {
-  return c == ' ' || c == '\t' || c == ';' || (c == ',' && decimalSymbol != ',');
 }
 
 }  // namespace
@@ -149,20 +140,9 @@ std::int64_t CHeaderFile::CountAsciiValues() const {
 }
 
 std::int64_t CHeaderFile::CountValues(std::string_view line) const {
-  const char decimal = m_DecimalSymbol;
-  std::size_t i = 0;
-  for (std::int32_t column = 0; column < m_SkipColumns; ++column) {
-    while (i < line.size() && IsColumnSeparator(line[i], decimal)) ++i;
-    if (i == line.size()) return 0;
-    while (i < line.size() && !IsColumnSeparator(line[i], decimal)) ++i;
-  }
   std::int64_t values = 0;
-  while (true) {
-    while (i < line.size() && !IsValueCharacter(line[i], decimal)) ++i;
-    if (i == line.size()) return values;
-    while (i < line.size() && IsValueCharacter(line[i], decimal)) ++i;
-    ++values;
-  }
+  ForEachNumberRun(line, m_DecimalSymbol, m_SkipColumns, [&](std::string_view) { ++values; });
+  return values;
 }
 
 bool CHeaderFile::CheckPackedLayout() {

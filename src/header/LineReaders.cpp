@@ -66,21 +66,30 @@ void ReadTextLines(std::string_view path, std::vector<std::string>& lines) {
   SplitTerminated(ReadTerminated(path, false), lines);
 }
 
-void ReadCompactLines(std::string_view path, std::vector<std::string>& lines) {
+CompactText ReadCompactText(std::string_view path) {
   CFile file(path, CFile::Share::denyNone);
-  std::string bytes(static_cast<std::size_t>(file.GetLength()), '\0');
-  bytes.resize(file.Read(bytes.data(), bytes.size()));
+  CompactText result;
+  result.text.assign(static_cast<std::size_t>(file.GetLength()), '\0');
+  result.text.resize(file.Read(result.text.data(), result.text.size()));
 
-  lines.clear();
+  const std::string& bytes = result.text;
   std::size_t lineStart = 0;
   bool afterLineEnd = false;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (!IsLineEnd(bytes[i])) {
       if (afterLineEnd) lineStart = i, afterLineEnd = false;
     } else if (!afterLineEnd) {
-      lines.push_back(bytes.substr(lineStart, i - lineStart));
+      result.lines.push_back({lineStart, i - lineStart});
       afterLineEnd = true;
     }
   }
-  if (!afterLineEnd) lines.push_back(bytes.substr(lineStart));
+  if (!afterLineEnd) result.lines.push_back({lineStart, bytes.size() - lineStart});
+  return result;
+}
+
+void ReadCompactLines(std::string_view path, std::vector<std::string>& lines) {
+  const CompactText text = ReadCompactText(path);
+  lines.clear();
+  lines.reserve(text.lines.size());
+  for (std::size_t i = 0; i < text.lines.size(); ++i) lines.emplace_back(text[i]);
 }

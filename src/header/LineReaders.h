@@ -15,3 +15,18 @@
 void ReadHeaderLines(std::string_view path, std::vector<std::string>& lines);
 void ReadTextLines(std::string_view path, std::vector<std::string>& lines);
 void ReadCompactLines(std::string_view path, std::vector<std::string>& lines);
+
+// The lines of ReadCompactLines kept in the file's own buffer, without a copy per line.
+struct CompactText {
+  struct Line {
+    std::size_t start;
+    std::size_t length;
+  };
+  std::string text;
+  std::vector<Line> lines;
+
+  std::string_view operator[](std::size_t index) const {
+    return std::string_view(text).substr(lines[index].start, lines[index].length);
+  }
+};
+CompactText ReadCompactText(std::string_view path);

@@ -1,8 +1,10 @@
 #include "platform/CNumbers.h"
 
+#include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <limits>
+#include <string>
 
 #include <locale.h>
 
@@ -30,4 +32,19 @@ double StrToDouble(const char* text, const char** end) {
   const double value = strtod_l(text, &stop, CLocale());
   if (end) *end = stop;
   return value;
+}
+
+double StrToDoublePrefix(std::string_view text) {
+  std::string_view number = text;
+  // from_chars takes no "+"; the C library takes one sign, so "+-1" reads as nothing.
+  if (!number.empty() && number.front() == '+') {
+    number.remove_prefix(1);
+    if (!number.empty() && (number.front() == '+' || number.front() == '-')) return 0.0;
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (error == std::errc()) return value;
+  // Beyond the range of double the C library gives infinity or a tiny value; ask it.
+  if (error == std::errc::result_out_of_range) return StrToDouble(std::string(text).c_str());
+  return 0.0;
 }

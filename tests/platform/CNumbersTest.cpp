@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -44,6 +45,23 @@ TEST(CNumbers, FractionsReadWithADotWhateverTheUserLocale) {
     EXPECT_EQ(StrToDouble("0,25"), 0.0) << name;
   }
   std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CNumbers, NumberRunsReadAsTheCLibraryReadsThem) {
+  const char* runs[] = {"1.5",   "-2.25", "+3",   "1e-3", "1-2",   "1e",     "1e+",   "-",      ".",     "e5",
+                        "+-1",   "-+1",   "--5",  ".5",   "5.",    "1e5e3",  "-0",    "1e999",  "-1e999", "1e-400",
+                        "4.9e-324", "0.1", "123456789012345678901234567890", "2.2250738585072011e-308", "+.e1"};
+  for (const char* run : runs) {
+    const double expected = StrToDouble(run);
+    const double got = StrToDoublePrefix(run);
+    EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << run << ": " << expected << " vs " << got;
+  }
+  // Only the text given is read, not what follows it in memory.
+  EXPECT_EQ(StrToDoublePrefix(std::string_view("12345").substr(0, 2)), 12.0);
 }
 
 }  // namespace

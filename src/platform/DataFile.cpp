@@ -1,0 +1,55 @@
+#include "platform/DataFile.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/Files.h"
+
+namespace {
+
+int Descriptor(HANDLE file) { return int(reinterpret_cast<std::intptr_t>(file)); }
+
+}  // namespace
+
+HANDLE CreateFileA(const char* path, DWORD, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
+  if (!path || disposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
+  const int descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return INVALID_HANDLE_VALUE;
+  return reinterpret_cast<HANDLE>(std::intptr_t(descriptor));
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, OVERLAPPED* overlapped) {
+  if (read) *read = 0;
+  if (file == INVALID_HANDLE_VALUE || !overlapped) return FALSE;
+  const off_t position = off_t(std::uint64_t(overlapped->OffsetHigh) << 32 | overlapped->Offset);
+  ssize_t got;
+  do {
+    got = ::pread(Descriptor(file), buffer, count, position);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return FALSE;
+  if (read) *read = DWORD(got);
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) return FALSE;
+  return ::close(Descriptor(handle)) == 0 ? TRUE : FALSE;
+}
+
+std::uint64_t ReadFileAt(HANDLE file, std::uint64_t position, void* buffer, std::uint64_t count) {
+  constexpr std::uint64_t kLargestRead = 1u << 30;
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::uint64_t done = 0;
+  while (done < count) {
+    OVERLAPPED at{};
+    at.Offset = DWORD(position + done);
+    at.OffsetHigh = DWORD((position + done) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(file, out + done, DWORD(std::min(count - done, kLargestRead)), &got, &at) || got == 0) break;
+    done += got;
+  }
+  return done;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Binary data files, with the Win32 names: a handle opened for shared reading, and positioned reads
+// (ReadFile with an OVERLAPPED offset, which is pread here), so that no file pointer carries state.
+#include <cstdint>
+
+#include "platform/WinTypes.h"
+
+using HANDLE = void*;
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(std::intptr_t(-1));
+
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+struct OVERLAPPED {
+  std::uintptr_t Internal;
+  std::uintptr_t InternalHigh;
+  DWORD Offset;      // low 32 bits of the file position
+  DWORD OffsetHigh;  // high 32 bits
+  HANDLE hEvent;
+};
+
+// Opens an existing file for reading ("\" opens as "/"); INVALID_HANDLE_VALUE on failure. Windows
+// lets other readers in and keeps writers out (FILE_SHARE_READ); this platform has no mandatory
+// sharing, so the mode is not enforced.
+HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD flags,
+                   HANDLE templateFile);
+// Reads up to `count` bytes at the position in `overlapped` (required here); `*read` receives how
+// many arrived, fewer only at the end of the file.
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, OVERLAPPED* overlapped);
+BOOL CloseHandle(HANDLE handle);
+
+// Reads `count` bytes at `position` in as many calls as needed; answers how many arrived.
+std::uint64_t ReadFileAt(HANDLE file, std::uint64_t position, void* buffer, std::uint64_t count);

@@ -1,0 +1,43 @@
+#pragma once
+// Reads ASCII data files. The text is loaded once; the numbers of its data lines form one stream,
+// placed by orientation:
+//   MULTIPLEXED: number k of channel c at point t is stream number (t × N + c) × V + k,
+//   VECTORIZED:  it is stream number (c × P + t) × V + k.
+// The first read indexes the lines (where each starts, and the stream number of its first number);
+// every read then parses only the lines that hold the numbers it needs.
+#include <cstdint>
+#include <vector>
+
+#include "header/LineReaders.h"
+#include "readers/IntervalReader.h"
+
+class CASCIIReader : public CIntervalReader {
+ public:
+  // 0, or the code of a failure to read the file (0x8004100E when it cannot be opened or read).
+  HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+               const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
+               std::int32_t skipLines, std::int32_t skipColumns);
+
+  HRESULT ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) override;
+
+  // Appends the numbers of one line to `numbers` (the list is emptied first).
+  void ParseLine(std::string_view line, std::vector<float>& numbers) const;
+  // Writes the numbers of all channels for points position to position + count − 1 into `buffer`
+  // (count × N × V floats) at ((t − position) × N + c) × V + k. Raises 0x8004100E when the data
+  // lines end before the last number it needs.
+  void FillAllChannels(std::int64_t position, std::int64_t count, float* buffer);
+
+ private:
+  // Copies stream numbers first to end − 1 to `place(g, value)`; raises when the stream ends before.
+  template <typename Place>
+  void ReadStream(std::uint64_t first, std::uint64_t end, Place&& place);
+  void BuildIndex();
+
+  char m_cDecimalSymbol = '.';
+  std::int32_t m_nSkipLines = 0;
+  std::int32_t m_nSkipColumns = 0;
+  CompactText m_Text;  // the file's lines in one buffer
+  // For each data line, the stream number of its first number; one more entry holds the total.
+  std::vector<std::uint64_t> m_FirstNumber;
+  bool m_Indexed = false;
+};

@@ -1,0 +1,297 @@
+#include "readers/BinaryReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <limits>
+
+#include "component/ResultCodes.h"
+#include "header/HeaderCodes.h"
+#include "platform/Files.h"
+#include "readers/SampleNumbers.h"
+
+namespace {
+
+__extension__ using Int128 = __int128;
+
+// Bytes fetched per positioned read: small enough that the decoding pass finds them in the cache.
+constexpr std::uint64_t kChunkBytes = 256 * 1024;
+
+// A file position, or one that reads nothing when it lies beyond what a file can hold.
+std::uint64_t ToFilePosition(Int128 position) {
+  return position < 0 || position > std::numeric_limits<std::int64_t>::max() ? std::numeric_limits<std::uint64_t>::max()
+                                                                             : std::uint64_t(position);
+}
+
+// A 12-bit two's complement number as a float.
+inline float Signed12(unsigned value) { return float(int(value ^ 0x800u) - 0x800); }
+
+}  // namespace
+
+CBinaryReader::~CBinaryReader() {
+  if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
+}
+
+HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
+                            bool multiplexed, const std::vector<float>& resolutions, bool complex, std::int32_t layers,
+                            std::int32_t binaryFormat, std::int32_t dataOffset, std::int32_t channelOffset,
+                            bool bigEndian, std::int32_t segmentHeaderSize, std::int32_t segmentDataPoints) {
+  Initialize(dataFile, channels, dataPoints, multiplexed, resolutions, complex, layers);
+  m_nBinaryFormat = binaryFormat;
+  m_nDataOffset = dataOffset;
+  m_nChannelOffset = channelOffset;
+  m_bBigEndian = bigEndian ? 1 : 0;
+  m_nSegmentHeaderSize = segmentHeaderSize;
+  m_nSegmentDataPoints = segmentDataPoints;
+
+  m_hFile = CreateFileA(m_strDataFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (m_hFile == INVALID_HANDLE_VALUE) return m_OpenResult = GDR_E_DATA_FILE;
+
+  const bool segmented = segmentDataPoints != 0;
+  switch (binaryFormat) {
+    case FORMAT_IEEE_FLOAT_32:
+      m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxFloat
+                                : segmented ? &CBinaryReader::DecodeVecSegFloat : &CBinaryReader::DecodeVecFloat;
+      break;
+    case FORMAT_INT_16:
+      m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxInt16
+                                : segmented ? &CBinaryReader::DecodeVecSegInt16 : &CBinaryReader::DecodeVecInt16;
+      break;
+    case FORMAT_UINT_16:
+      m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxUInt16
+                                : segmented ? &CBinaryReader::DecodeVecSegUInt16 : &CBinaryReader::DecodeVecUInt16;
+      break;
+    case FORMAT_ATS_INT_12_PACKED:
+      if (multiplexed) m_pfnDecode = &CBinaryReader::DecodeMuxPacked12;
+      break;
+  }
+  // Layout values that no header gives (a damaged store) are refused like an unknown format.
+  if (!m_pfnDecode || channels < 0 || m_nValuesPerPoint < 1 || dataOffset < 0 || channelOffset < 0 ||
+      segmentHeaderSize < 0 || segmentDataPoints < 0)
+    return m_OpenResult = E_FAIL;
+
+  const std::int64_t bytesPerNumber = binaryFormat == FORMAT_IEEE_FLOAT_32 ? 4 : 2;
+  m_nBytesPerPoint = bytesPerNumber * m_nValuesPerPoint;
+  if (m_nDataPoints == 0) {
+    const Int128 size = FileLength(m_strDataFile).value_or(0);
+    const Int128 values = Int128(channels) * m_nValuesPerPoint;
+    Int128 points = 0;
+    if (values > 0)
+      points = binaryFormat == FORMAT_ATS_INT_12_PACKED
+                   ? 2 * (size - dataOffset) / (3 * values)
+                   : (size - dataOffset - Int128(channels) * channelOffset) / (Int128(channels) * m_nBytesPerPoint);
+    m_nDataPoints = std::max(std::int32_t(std::uint32_t(std::uint64_t(points))), 0);
+  }
+  return m_OpenResult = S_OK;
+}
+
+HRESULT CBinaryReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels,
+                                    LONG channelCount) {
+  return ReadWith(position, count, block, channels, channelCount, [&](float* data, const Selection& selection) {
+    if (count > 0 && selection.count > 0) std::invoke(m_pfnDecode, this, position, count, data, selection);
+  });
+}
+
+void CBinaryReader::PlanSelection(const Selection& selection) {
+  const std::size_t values = std::size_t(m_nValuesPerPoint);
+  if (!selection.channels) {
+    // All channels: one scale per number of a row, so that a row decodes in one straight loop.
+    m_Scales.Resize(std::size_t(m_nChannels) * values);
+    for (std::size_t i = 0; i < m_Scales.Size(); ++i) m_Scales[i] = Resolution(LONG(i / values));
+    return;
+  }
+  m_Offsets.Resize(selection.count);
+  m_Scales.Resize(selection.count);
+  for (std::size_t j = 0; j < selection.count; ++j) {
+    m_Offsets[j] = std::size_t(selection.channels[j]) * values;
+    m_Scales[j] = Resolution(selection.channels[j]);
+  }
+}
+
+const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t size) {
+  m_Buffer.Resize(size);
+  const std::uint64_t got = position == std::numeric_limits<std::uint64_t>::max()
+                                ? 0
+                                : ReadFileAt(m_hFile, position, m_Buffer.Data(), size);
+  std::memset(m_Buffer.Data() + got, 0, size - std::size_t(got));
+  return m_Buffer.Data();
+}
+
+std::uint64_t CBinaryReader::RowPosition(std::int64_t row) const {
+  const Int128 rowBytes = Int128(m_nChannels) * m_nBytesPerPoint;
+  Int128 position = Int128(m_nDataOffset) + Int128(row) * rowBytes;
+  if (m_nSegmentDataPoints > 0) position += Int128(row / m_nSegmentDataPoints + 1) * m_nSegmentHeaderSize;
+  return ToFilePosition(position);
+}
+
+namespace {
+
+// Decodes `rowCount` rows of `rowBytes` bytes into the block, `C × V` floats a row.
+template <typename Number>
+void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes, float* out,
+                std::size_t selected, std::size_t values, const std::size_t* offsets, const float* scales) {
+  constexpr std::size_t s = Number::kSize;
+  if (!offsets) {  // all channels: the row's numbers in order
+    const std::size_t numbers = selected * values;
+    for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes, out += numbers)
+      for (std::size_t i = 0; i < numbers; ++i) out[i] = Number::Load(rows + i * s) * scales[i];
+    return;
+  }
+  for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes)
+    for (std::size_t j = 0; j < selected; ++j) {
+      const std::uint8_t* number = rows + offsets[j] * s;
+      for (std::size_t k = 0; k < values; ++k) *out++ = Number::Load(number + k * s) * scales[j];
+    }
+}
+
+}  // namespace
+
+template <typename Number>
+void CBinaryReader::DecodeMux(LONG position, LONG count, float* block, const Selection& selection) {
+  PlanSelection(selection);
+  const std::size_t values = std::size_t(m_nValuesPerPoint);
+  const std::uint64_t rowBytes = std::uint64_t(m_nChannels) * values * Number::kSize;
+  const std::size_t blockRow = selection.count * values;
+  const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
+  const std::int64_t segment = m_nSegmentDataPoints;
+  const std::int64_t end = std::int64_t(position) + count;
+  // The rows up to the end of the interval or of the segment that `row` lies in.
+  auto runEnd = [&](std::int64_t row, std::int64_t limit) {
+    return segment > 0 ? std::min(limit, (row / segment + 1) * segment) : limit;
+  };
+
+  for (std::int64_t first = position; first < end;) {
+    // A chunk: whole rows, segment headers between them included, about kChunkBytes long.
+    std::int64_t last = first;
+    std::uint64_t bytes = 0;
+    while (last < end) {
+      const std::int64_t stop = runEnd(last, end);
+      const std::uint64_t fit = bytes < kChunkBytes ? (kChunkBytes - bytes) / rowBytes : 0;
+      std::int64_t take = std::min<std::int64_t>(stop - last, std::int64_t(std::min<std::uint64_t>(fit, INT32_MAX)));
+      if (take == 0 && last == first) take = 1;
+      if (take == 0) break;
+      last += take;
+      bytes += std::uint64_t(take) * rowBytes;
+      if (last == stop && last < end) bytes += std::uint64_t(m_nSegmentHeaderSize);
+    }
+    const std::uint64_t start = RowPosition(first);
+    const std::uint8_t* buffer = Fetch(start, std::size_t(RowPosition(last - 1) - start + rowBytes));
+    for (std::int64_t row = first; row < last;) {
+      const std::int64_t stop = runEnd(row, last);
+      DecodeRows<Number>(buffer + (RowPosition(row) - start), std::size_t(stop - row), std::size_t(rowBytes),
+                         block + std::size_t(row - position) * blockRow, selection.count, values, offsets,
+                         m_Scales.Data());
+      row = stop;
+    }
+    first = last;
+  }
+}
+
+template <typename Number>
+void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Selection& selection,
+                              std::uint64_t channelStride) {
+  const std::size_t values = std::size_t(m_nValuesPerPoint);
+  const std::uint64_t pointBytes = std::uint64_t(m_nBytesPerPoint);
+  const std::size_t blockRow = selection.count * values;
+  const std::int64_t chunkPoints = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / pointBytes));
+  for (std::size_t j = 0; j < selection.count; ++j) {
+    const LONG channel = selection.Channel(j);
+    const float scale = Resolution(channel);
+    const Int128 channelStart = Int128(m_nDataOffset) + m_nChannelOffset + Int128(channel) * channelStride;
+    for (std::int64_t first = 0; first < count; first += chunkPoints) {
+      const std::int64_t points = std::min<std::int64_t>(chunkPoints, count - first);
+      const std::uint8_t* buffer = Fetch(ToFilePosition(channelStart + Int128(position + first) * pointBytes),
+                                         std::size_t(std::uint64_t(points) * pointBytes));
+      float* out = block + std::size_t(first) * blockRow + j * values;
+      for (std::int64_t p = 0; p < points; ++p, out += blockRow, buffer += pointBytes)
+        for (std::size_t k = 0; k < values; ++k) out[k] = Number::Load(buffer + k * Number::kSize) * scale;
+    }
+  }
+}
+
+void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection) {
+  PlanSelection(selection);
+  const std::size_t values = std::size_t(m_nValuesPerPoint);
+  const std::uint64_t rowNumbers = std::uint64_t(m_nChannels) * values;
+  const std::size_t blockRow = selection.count * values;
+  const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
+  // Rows per chunk: about kChunkBytes of packed bytes (1.5 bytes a number).
+  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(2 * kChunkBytes / (3 * rowNumbers)));
+  const std::int64_t end = std::int64_t(position) + count;
+  for (std::int64_t first = position; first < end; first += chunkRows) {
+    const std::int64_t rows = std::min(chunkRows, end - first);
+    // Numbers g0 to g1 − 1; number g starts at bit 12 g, so byte 3g/2 (rounded down) holds its start.
+    const Int128 g0 = Int128(first) * rowNumbers;
+    const Int128 g1 = g0 + Int128(rows) * rowNumbers;
+    const Int128 firstByte = 3 * g0 / 2;
+    const std::size_t size = std::size_t((3 * g1 + 1) / 2 - firstByte);
+    const std::uint8_t* bytes = Fetch(ToFilePosition(m_nDataOffset + firstByte), size);
+
+    const std::size_t numbers = std::size_t(g1 - g0);
+    m_Unpacked.Resize(numbers);
+    float* out = m_Unpacked.Data();
+    std::size_t n = 0;
+    if (g0 % 2 != 0) {  // the first number starts in the low nibble
+      out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
+      bytes += 2;
+    }
+    for (; n + 1 < numbers; n += 2, bytes += 3) {
+      out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
+      out[n + 1] = Signed12((bytes[1] & 0x0Fu) << 8 | bytes[2]);
+    }
+    if (n < numbers) out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
+
+    DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(m_Unpacked.Data()), std::size_t(rows),
+                                 std::size_t(rowNumbers) * sizeof(float), block + std::size_t(first - position) * blockRow,
+                                 selection.count, values, offsets, m_Scales.Data());
+  }
+}
+
+// The named decoders: one per format and layout, each choosing its byte order once per read.
+void CBinaryReader::DecodeMuxFloat(LONG position, LONG count, float* block, const Selection& selection) {
+  m_bBigEndian ? DecodeMux<numbers::Float32BigEndian>(position, count, block, selection)
+               : DecodeMux<numbers::Float32>(position, count, block, selection);
+}
+void CBinaryReader::DecodeMuxInt16(LONG position, LONG count, float* block, const Selection& selection) {
+  m_bBigEndian ? DecodeMux<numbers::Int16BigEndian>(position, count, block, selection)
+               : DecodeMux<numbers::Int16>(position, count, block, selection);
+}
+void CBinaryReader::DecodeMuxUInt16(LONG position, LONG count, float* block, const Selection& selection) {
+  m_bBigEndian ? DecodeMux<numbers::UInt16BigEndian>(position, count, block, selection)
+               : DecodeMux<numbers::UInt16>(position, count, block, selection);
+}
+
+// Vectorized data without a segment length: each channel's points follow its own channel offset.
+void CBinaryReader::DecodeVecFloat(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) + std::uint64_t(m_nChannelOffset);
+  m_bBigEndian ? DecodeVec<numbers::Float32BigEndian>(position, count, block, selection, stride)
+               : DecodeVec<numbers::Float32>(position, count, block, selection, stride);
+}
+void CBinaryReader::DecodeVecInt16(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) + std::uint64_t(m_nChannelOffset);
+  m_bBigEndian ? DecodeVec<numbers::Int16BigEndian>(position, count, block, selection, stride)
+               : DecodeVec<numbers::Int16>(position, count, block, selection, stride);
+}
+void CBinaryReader::DecodeVecUInt16(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) + std::uint64_t(m_nChannelOffset);
+  m_bBigEndian ? DecodeVec<numbers::UInt16BigEndian>(position, count, block, selection, stride)
+               : DecodeVec<numbers::UInt16>(position, count, block, selection, stride);
+}
+
+// Vectorized data with a segment length: one channel offset before all channels, blocks back to back.
+void CBinaryReader::DecodeVecSegFloat(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint);
+  m_bBigEndian ? DecodeVec<numbers::Float32BigEndian>(position, count, block, selection, stride)
+               : DecodeVec<numbers::Float32>(position, count, block, selection, stride);
+}
+void CBinaryReader::DecodeVecSegInt16(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint);
+  m_bBigEndian ? DecodeVec<numbers::Int16BigEndian>(position, count, block, selection, stride)
+               : DecodeVec<numbers::Int16>(position, count, block, selection, stride);
+}
+void CBinaryReader::DecodeVecSegUInt16(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint);
+  m_bBigEndian ? DecodeVec<numbers::UInt16BigEndian>(position, count, block, selection, stride)
+               : DecodeVec<numbers::UInt16>(position, count, block, selection, stride);
+}

@@ -1,0 +1,69 @@
+#pragma once
+// Reads binary data files: 32-bit floats, signed or unsigned 16-bit integers in either byte order, or
+// packed 12-bit integers; multiplexed (rows of all channels, optionally in segments with headers) or
+// vectorized (each channel's points in one run). Each read fetches the file bytes it needs with
+// positioned reads in bounded chunks and decodes them in one pass, with the decoder chosen by Open.
+#include <cstdint>
+
+#include "platform/DataFile.h"
+#include "readers/IntervalReader.h"
+#include "readers/ScratchArray.h"
+
+class CBinaryReader : public CIntervalReader {
+ public:
+  CBinaryReader() = default;
+  ~CBinaryReader() override;
+  CBinaryReader(const CBinaryReader&) = delete;
+  CBinaryReader& operator=(const CBinaryReader&) = delete;
+
+  // 0, 0x80041001 when the data file cannot be opened, 0x80004005 for a format it cannot read.
+  // With `dataPoints` 0 the count comes from the file's size.
+  HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+               const std::vector<float>& resolutions, bool complex, std::int32_t layers, std::int32_t binaryFormat,
+               std::int32_t dataOffset, std::int32_t channelOffset, bool bigEndian, std::int32_t segmentHeaderSize,
+               std::int32_t segmentDataPoints);
+
+  HRESULT ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) override;
+
+  // The decoders: each fills the block for the selection (Selection: null channels for all).
+  void DecodeMuxFloat(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeMuxInt16(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeMuxUInt16(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeVecFloat(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeVecInt16(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeVecUInt16(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeVecSegFloat(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeVecSegInt16(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeVecSegUInt16(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection);
+
+ private:
+  using Decoder = void (CBinaryReader::*)(LONG, LONG, float*, const Selection&);
+
+  template <typename Number>
+  void DecodeMux(LONG position, LONG count, float* block, const Selection& selection);
+  template <typename Number>
+  void DecodeVec(LONG position, LONG count, float* block, const Selection& selection, std::uint64_t channelStride);
+  // Offsets (in numbers within a row of N × V numbers) and scales of the selected channels.
+  void PlanSelection(const Selection& selection);
+  // File position of a multiplexed row.
+  std::uint64_t RowPosition(std::int64_t row) const;
+  // Reads bytes at a position into m_Buffer; what the file does not deliver reads as zero.
+  const std::uint8_t* Fetch(std::uint64_t position, std::size_t size);
+
+  Decoder m_pfnDecode = nullptr;
+  std::int32_t m_nBinaryFormat = 0;
+  std::int32_t m_nDataOffset = 0;
+  std::int32_t m_nChannelOffset = 0;
+  std::int32_t m_bBigEndian = 0;
+  std::int64_t m_nBytesPerPoint = 0;  // B; for packed 12-bit data, the bytes of two points
+  std::int32_t m_nSegmentHeaderSize = 0;
+  std::int32_t m_nSegmentDataPoints = 0;
+  HANDLE m_hFile = INVALID_HANDLE_VALUE;
+
+  // Per-read scratch space, kept between reads to spare the allocations.
+  ScratchArray<std::uint8_t> m_Buffer;
+  ScratchArray<float> m_Unpacked;
+  ScratchArray<std::size_t> m_Offsets;
+  ScratchArray<float> m_Scales;
+};
