@@ -140,9 +140,7 @@ std::int64_t CHeaderFile::CountAsciiValues() const {
 }
 
 std::int64_t CHeaderFile::CountValues(std::string_view line) const {
-  std::int64_t values = 0;
-  ForEachNumberRun(line, m_DecimalSymbol, m_SkipColumns, [&](std::string_view) { ++values; });
-  return values;
+  return CountNumberRuns(line, m_DecimalSymbol, m_SkipColumns);
 }
 
 bool CHeaderFile::CheckPackedLayout() {

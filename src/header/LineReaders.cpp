@@ -1,8 +1,10 @@
 #include "header/LineReaders.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Files.h"
+#include "platform/Memory.h"
 
 namespace {
 
@@ -69,21 +71,33 @@ void ReadTextLines(std::string_view path, std::vector<std::string>& lines) {
 CompactText ReadCompactText(std::string_view path) {
   CFile file(path, CFile::Share::denyNone);
   CompactText result;
-  result.text.assign(static_cast<std::size_t>(file.GetLength()), '\0');
-  result.text.resize(file.Read(result.text.data(), result.text.size()));
+  const std::size_t length = static_cast<std::size_t>(file.GetLength());
+  result.text = std::make_unique_for_overwrite<char[]>(length);
+  AdviseLargeBuffer(result.text.get(), length);
+  result.size = file.Read(result.text.get(), length);
 
-  const std::string& bytes = result.text;
-  std::size_t lineStart = 0;
-  bool afterLineEnd = false;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (!IsLineEnd(bytes[i])) {
-      if (afterLineEnd) lineStart = i, afterLineEnd = false;
-    } else if (!afterLineEnd) {
-      result.lines.push_back({lineStart, i - lineStart});
-      afterLineEnd = true;
-    }
+  // Each line ends at the next CR or LF; the next of each is looked up once, with memchr.
+  const char* const begin = result.text.get();
+  const char* const end = begin + result.size;
+  auto next = [end](const char* from, char c) {
+    const void* found = std::memchr(from, c, std::size_t(end - from));
+    return found ? static_cast<const char*>(found) : end;
+  };
+  const char* nextCr = next(begin, '\r');
+  const char* nextLf = next(begin, '\n');
+  const char* lineStart = begin;
+  while (lineStart < end) {
+    const char* lineEnd = std::min(nextCr, nextLf);
+    result.lines.push_back({std::size_t(lineStart - begin), std::size_t(lineEnd - lineStart)});
+    if (lineEnd == end) return result;
+    // A run of CR and LF ends one line.
+    lineStart = lineEnd;
+    while (lineStart < end && IsLineEnd(*lineStart)) ++lineStart;
+    if (nextCr < lineStart) nextCr = next(lineStart, '\r');
+    if (nextLf < lineStart) nextLf = next(lineStart, '\n');
   }
-  if (!afterLineEnd) result.lines.push_back({lineStart, bytes.size() - lineStart});
+  // The file ends with a line end (no last line), or is empty (one empty line).
+  if (result.size == 0) result.lines.push_back({0, 0});
   return result;
 }
 

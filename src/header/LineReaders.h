@@ -8,6 +8,8 @@
 //  - ReadTextLines: the same without the byte order mark test.
 //  - ReadCompactLines: any run of CR and LF ends one line, so no empty lines but a leading one; a
 //    last line only when the file does not end with CR or LF. Lines keep every byte.
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,11 +24,11 @@ struct CompactText {
     std::size_t start;
     std::size_t length;
   };
-  std::string text;
+  std::unique_ptr<char[]> text;
+  std::size_t size = 0;
   std::vector<Line> lines;
 
-  std::string_view operator[](std::size_t index) const {
-    return std::string_view(text).substr(lines[index].start, lines[index].length);
-  }
+  std::span<char> Text() { return {text.get(), size}; }
+  std::string_view operator[](std::size_t index) const { return {text.get() + lines[index].start, lines[index].length}; }
 };
 CompactText ReadCompactText(std::string_view path);

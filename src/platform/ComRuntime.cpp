@@ -7,10 +7,19 @@
 
 #include "platform/ComPtr.h"
 #include "platform/Module.h"
+#include "platform/Memory.h"
 #include "platform/Registry.h"
 
-void* CoTaskMemAlloc(std::size_t size) { return std::malloc(size == 0 ? 1 : size); }
-void* CoTaskMemRealloc(void* memory, std::size_t size) { return std::realloc(memory, size == 0 ? 1 : size); }
+void* CoTaskMemAlloc(std::size_t size) {
+  void* memory = std::malloc(size == 0 ? 1 : size);
+  AdviseLargeBuffer(memory, size);
+  return memory;
+}
+void* CoTaskMemRealloc(void* memory, std::size_t size) {
+  memory = std::realloc(memory, size == 0 ? 1 : size);
+  AdviseLargeBuffer(memory, size);
+  return memory;
+}
 void CoTaskMemFree(void* memory) { std::free(memory); }
 
 namespace {

@@ -31,7 +31,7 @@ HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std
            m_nSkipColumns = skipColumns;
            m_Text = ReadCompactText(m_strDataFile);
            // The decimal symbol reads as "."; replacing it once serves every later parse.
-           if (m_cDecimalSymbol != '.') std::replace(m_Text.text.begin(), m_Text.text.end(), m_cDecimalSymbol, '.');
+           if (m_cDecimalSymbol != '.') std::ranges::replace(m_Text.Text(), m_cDecimalSymbol, '.');
            return S_OK;
          });
 }
@@ -48,7 +48,7 @@ void CASCIIReader::BuildIndex() {
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < dataLines; ++i) {
     m_FirstNumber[i] = total;
-    ForEachNumberRun(m_Text[firstLine + i], '.', m_nSkipColumns, [&](std::string_view) { ++total; });
+    total += std::uint64_t(CountNumberRuns(m_Text[firstLine + i], '.', m_nSkipColumns));
   }
   m_FirstNumber[dataLines] = total;
   m_Indexed = true;
@@ -109,8 +109,21 @@ HRESULT CASCIIReader::ReadInterval(LONG position, LONG count, float** block, con
     if (__builtin_mul_overflow(std::uint64_t(count), std::uint64_t(allChannels) * values, &floats))
       throw std::bad_alloc();
     if (floats == 0) return;  // an empty block, wherever it lies
+    if (!selection.channels) {
+      // All channels in order: the block has the layout of the parsed numbers; scale in place.
+      // Multiplexed text fills every number of the interval or fails; vectorized text leaves the
+      // points beyond the data points unfilled.
+      if (!m_bMultiplexed) std::fill_n(data, floats, 0.0f);
+      FillAllChannels(position, count, data);
+      for (float* point = data; point < data + floats;)
+        for (std::size_t c = 0; c < allChannels; ++c) {
+          const float scale = Resolution(LONG(c));
+          for (std::size_t k = 0; k < values; ++k) *point++ *= scale;
+        }
+      return;
+    }
     ScratchArray<float> buffer{std::size_t(floats)};
-    buffer.Zero();
+    if (!m_bMultiplexed) buffer.Zero();
     FillAllChannels(position, count, buffer.Data());
     for (std::size_t p = 0; p < std::size_t(count); ++p)
       for (std::size_t j = 0; j < selection.count; ++j) {

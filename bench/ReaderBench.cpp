@@ -1,0 +1,140 @@
+// Throughput of the sample readers, against a plain memcpy of the same bytes.
+// Sizes: $GDR_BENCH_MB megabytes of binary data (default 1024), 64 channels at 1000 Hz; an ASCII
+// recording of $GDR_BENCH_ASCII_LINES lines (default 10^6) of 8 channels.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "BenchData.h"
+#include "header/HeaderCodes.h"
+#include "platform/ComRuntime.h"
+#include "readers/AsciiReader.h"
+#include "readers/BinaryReader.h"
+
+namespace {
+
+constexpr int kChannels = 64;
+constexpr LONG kPage = 1000;  // one second at 1000 Hz: the way a host pages
+
+std::uint64_t BinaryBytes() {
+  const char* megabytes = std::getenv("GDR_BENCH_MB");
+  return std::uint64_t(megabytes ? std::atoll(megabytes) : 1024) << 20;
+}
+
+std::uint64_t AsciiLines() {
+  const char* lines = std::getenv("GDR_BENCH_ASCII_LINES");
+  return lines ? std::uint64_t(std::atoll(lines)) : 1000000;
+}
+
+struct BinaryCase {
+  const char* file;
+  std::int32_t format;
+  bool multiplexed;
+  std::int32_t headerSize;
+  std::int32_t segmentPoints;
+};
+
+std::unique_ptr<CBinaryReader> OpenBinary(const BinaryCase& layout) {
+  const std::string path = bench::BinaryFile(layout.file, BinaryBytes(), layout.format == FORMAT_IEEE_FLOAT_32);
+  auto reader = std::make_unique<CBinaryReader>();
+  const std::vector<float> resolutions(kChannels, 0.1f);
+  if (FAILED(reader->Open(path, kChannels, 0, layout.multiplexed, resolutions, false, 1, layout.format, 0, 0, false,
+                          layout.headerSize, layout.segmentPoints)))
+    std::abort();
+  return reader;
+}
+
+// Reads the whole recording, `channels` of the 64, in pages of `page` points.
+void ReadAll(benchmark::State& state, const BinaryCase& layout, int channels, LONG page) {
+  const std::unique_ptr<CBinaryReader> reader = OpenBinary(layout);
+  const LONG points = reader->GetDataPoints();
+  std::vector<LONG> list;
+  for (int c = 0; c < channels; ++c) list.push_back(c * (kChannels / channels));
+  for (auto _ : state) {
+    for (LONG first = 0; first < points; first += page) {
+      float* block = nullptr;
+      const HRESULT result = reader->ReadInterval(first, std::min(page, points - first), &block,
+                                                  channels == kChannels ? nullptr : list.data(), LONG(list.size()));
+      if (FAILED(result)) state.SkipWithError("read failed");
+      benchmark::DoNotOptimize(block);
+      CoTaskMemFree(block);
+    }
+  }
+  const double fileBytes = double(std::filesystem::file_size(bench::BinaryFile(layout.file, BinaryBytes(), false)));
+  state.SetBytesProcessed(std::int64_t(double(state.iterations()) * fileBytes));
+  state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(points) * channels);
+}
+
+const BinaryCase kMuxInt16 = {"mux-int16.bin", FORMAT_INT_16, true, 0, 0};
+const BinaryCase kVecInt16 = {"vec-int16.bin", FORMAT_INT_16, false, 0, 0};
+const BinaryCase kMuxFloat = {"mux-float.bin", FORMAT_IEEE_FLOAT_32, true, 0, 0};
+const BinaryCase kMuxSegments = {"mux-seg-int16.bin", FORMAT_INT_16, true, 64, 1000};
+const BinaryCase kPacked = {"mux-packed12.bin", FORMAT_ATS_INT_12_PACKED, true, 0, 0};
+
+void BM_Memcpy(benchmark::State& state) {
+  const std::uint64_t bytes = BinaryBytes();
+  std::vector<char> from(bytes, 1), to(bytes, 2);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), bytes);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations() * bytes));
+}
+
+void BM_MuxInt16_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kMuxInt16, kChannels, kPage); }
+void BM_MuxInt16_AllChannels_OneRead(benchmark::State& state) {
+  ReadAll(state, kMuxInt16, kChannels, std::numeric_limits<LONG>::max());
+}
+void BM_MuxInt16_4Channels_Paged(benchmark::State& state) { ReadAll(state, kMuxInt16, 4, kPage); }
+void BM_MuxInt16_1Channel_Paged(benchmark::State& state) { ReadAll(state, kMuxInt16, 1, kPage); }
+void BM_VecInt16_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kVecInt16, kChannels, kPage); }
+void BM_VecInt16_1Channel_Paged(benchmark::State& state) { ReadAll(state, kVecInt16, 1, kPage); }
+void BM_MuxFloat_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kMuxFloat, kChannels, kPage); }
+void BM_MuxSegInt16_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kMuxSegments, kChannels, kPage); }
+void BM_MuxPacked12_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kPacked, kChannels, kPage); }
+
+// ASCII: a fresh reader each time, so that indexing the text is part of the cost.
+void ReadAscii(benchmark::State& state, LONG page) {
+  constexpr int kAsciiChannels = 8;
+  const std::uint64_t lines = AsciiLines();
+  const std::string path = bench::AsciiFile("ascii-" + std::to_string(lines) + ".txt", lines, kAsciiChannels);
+  const std::vector<float> resolutions(kAsciiChannels, 1.0f);
+  const LONG points = LONG(lines);
+  for (auto _ : state) {
+    CASCIIReader reader;
+    if (FAILED(reader.Open(path, kAsciiChannels, points, true, resolutions, false, 1, '.', 0, 0)))
+      state.SkipWithError("open failed");
+    for (LONG first = 0; first < points; first += page) {
+      float* block = nullptr;
+      if (FAILED(reader.ReadInterval(first, std::min(page, points - first), &block, nullptr, 0)))
+        state.SkipWithError("read failed");
+      CoTaskMemFree(block);
+    }
+  }
+  state.SetBytesProcessed(std::int64_t(double(state.iterations()) * double(std::filesystem::file_size(path))));
+  state.SetItemsProcessed(std::int64_t(state.iterations()) * points * kAsciiChannels);
+}
+
+void BM_Ascii_OneRead(benchmark::State& state) { ReadAscii(state, std::numeric_limits<LONG>::max()); }
+void BM_Ascii_Paged(benchmark::State& state) { ReadAscii(state, kPage); }
+
+}  // namespace
+
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxInt16_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxInt16_AllChannels_OneRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxInt16_4Channels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxInt16_1Channel_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_VecInt16_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_VecInt16_1Channel_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxFloat_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxSegInt16_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MuxPacked12_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Ascii_OneRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Ascii_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();
