@@ -3,6 +3,7 @@
 // interfaces that the reader object implements. The operations stand in the order of the contract;
 // places that the component never calls are declared too, so that every table has its shape.
 // Texts are ANSI and end with a 0 byte; sizes count bytes.
+#include "platform/ComPtr.h"
 #include "platform/Module.h"
 #include "platform/Registry.h"
 #include "platform/Storage.h"

@@ -76,3 +76,54 @@ class ComPart : public Interface {
  private:
   IUnknown& m_Owner;
 };
+
+// An object that can be part of an aggregate: its interfaces' IUnknown operations go to the outer
+// object when there is one, and its own (non-delegating) IUnknown, Inner(), keeps the count and
+// answers the interface table. Without an outer object the two are the same.
+template <typename... Interfaces>
+class ComAggregatable : public Interfaces... {
+ public:
+  explicit ComAggregatable(IUnknown* outer) : m_Inner(*this), m_Outer(outer ? outer : &m_Inner) {}
+  ComAggregatable(const ComAggregatable&) = delete;
+  ComAggregatable& operator=(const ComAggregatable&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override { return m_Outer->QueryInterface(iid, object); }
+  ULONG AddRef() override { return m_Outer->AddRef(); }
+  ULONG Release() override { return m_Outer->Release(); }
+
+  IUnknown* Inner() { return &m_Inner; }
+
+ protected:
+  virtual ~ComAggregatable() = default;
+
+ private:
+  class InnerUnknown final : public IUnknown {
+   public:
+    explicit InnerUnknown(ComAggregatable& owner) : m_Owner(owner) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+      if (!object) return E_POINTER;
+      *object = nullptr;
+      if (iid == IidOf<IUnknown>()) {
+        *object = static_cast<IUnknown*>(this);
+      } else {
+        ((iid == IidOf<Interfaces>() ? (*object = static_cast<Interfaces*>(&m_Owner), true) : false) || ...);
+      }
+      if (!*object) return E_NOINTERFACE;
+      static_cast<IUnknown*>(*object)->AddRef();
+      return S_OK;
+    }
+    ULONG AddRef() override { return ++m_Count; }
+    ULONG Release() override {
+      const ULONG count = --m_Count;
+      if (count == 0) delete &m_Owner;
+      return count;
+    }
+
+   private:
+    ComAggregatable& m_Owner;
+    std::atomic<ULONG> m_Count{0};
+  };
+
+  InnerUnknown m_Inner;
+  IUnknown* m_Outer;
+};

@@ -34,6 +34,7 @@ class ComPtr {
   }
   Interface* Get() const { return m_Pointer; }
   Interface* operator->() const { return m_Pointer; }
+  Interface& operator*() const { return *m_Pointer; }
   explicit operator bool() const { return m_Pointer != nullptr; }
   // Hands the reference to the caller.
   Interface* Detach() { return std::exchange(m_Pointer, nullptr); }

@@ -1,0 +1,99 @@
+// The module TSKGenericDataReader: its class factory, its application object, and the four exports.
+#include <mutex>
+
+#include "component/Diagnostics.h"
+#include "component/EEGFileReader.h"
+#include "component/ModuleLock.h"
+#include "component/ReaderIdentity.h"
+#include "platform/ComRuntime.h"
+
+namespace {
+
+class CReaderFactory final : public ComObject<IClassFactory> {
+ public:
+  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer && iid != IidOf<IUnknown>()) return CLASS_E_NOAGGREGATION;
+    return Guarded([&] {
+      IUnknown* inner = (new CEEGFileReader(outer))->Inner();
+      inner->AddRef();
+      const HRESULT result = inner->QueryInterface(iid, object);
+      inner->Release();  // the object is gone again when it has no such interface
+      return result;
+    });
+  }
+  HRESULT LockServer(BOOL lock) override {
+    lock ? LockModule() : UnlockModule();
+    return S_OK;
+  }
+};
+
+// The module's application object: it keeps the class factory, made on the first request, for
+// the module's life, and releases it when the module is unloaded.
+class CReaderApp {
+ public:
+  HRESULT GetClassObject(REFIID iid, void** object) {
+    std::lock_guard guard(m_Lock);
+    if (!m_Factory) m_Factory = MakeCom<IClassFactory, CReaderFactory>();
+    return m_Factory->QueryInterface(iid, object);
+  }
+  // The module's instance handle, as the host's registration wants it.
+  static HINSTANCE Instance() { return ModuleOfAddress(reinterpret_cast<const void*>(&Instance)); }
+
+ private:
+  std::mutex m_Lock;
+  ComPtr<IClassFactory> m_Factory;
+};
+
+CReaderApp theApp;
+
+// Runs a registration step with the host's registration service inside OLE initialisation.
+template <typename Step>
+HRESULT WithRegistration(Step&& step) {
+  OleInitialize(nullptr);
+  ComPtr<IHostRegistration> registration;
+  HRESULT result = CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_INPROC_SERVER, IidOf<IHostRegistration>(),
+                                    registration.ReceiveVoid());
+  if (SUCCEEDED(result)) result = step(*registration);
+  OleUninitialize();
+  return result;
+}
+
+}  // namespace
+
+#define GDR_EXPORT extern "C" __attribute__((visibility("default")))
+
+GDR_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (clsid != CLSID_GenericDataReader) return CLASS_E_CLASSNOTAVAILABLE;
+  return theApp.GetClassObject(iid, object);
+}
+
+GDR_EXPORT HRESULT DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+
+GDR_EXPORT HRESULT DllRegisterServer() {
+  HKEY key = nullptr;
+  const HRESULT result = WithRegistration([&](IHostRegistration& registration) {
+    const HRESULT registered = registration.RegisterClass(CLSID_GenericDataReader, CReaderApp::Instance(), kReaderProgId);
+    if (FAILED(registered)) return registered;
+    registration.RegisterComponent(kReaderCategoryPath, &key, CLSID_GenericDataReader, kReaderDescription);
+    return S_OK;
+  });
+  if (FAILED(result)) return result;
+  WriteDebugLog("DllRegisterServer\n");
+  if (key) RegCloseKey(key);
+  return S_OK;
+}
+
+GDR_EXPORT HRESULT DllUnregisterServer() {
+  const HRESULT result = WithRegistration([](IHostRegistration& registration) {
+    registration.UnregisterComponent(kReaderCategoryPath, CLSID_GenericDataReader);
+    registration.UnregisterClass(CLSID_GenericDataReader);
+    return S_OK;
+  });
+  if (FAILED(result)) return result;
+  WriteDebugLog("DllUnregisterServer\n");
+  return S_OK;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Numbered values kept in the host's property bag and stored, encoded by the bag, as one stream.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "component/HostInterfaces.h"
+#include "platform/Exceptions.h"
+
+class CTaggedStream {
+ public:
+  // Creates the bag from the host's toolbox; a failure is raised with its code.
+  explicit CTaggedStream(std::string streamName);
+
+  virtual void WriteFields() = 0;
+  virtual void ReadFields() = 0;
+
+  // Puts every field into the bag and stores the bag's bytes as the stream.
+  void WriteToStorage(IStorage* storage);
+  // 1 when the stream was read into the fields, 0 when there is no storage or no such stream.
+  int ReadFromStorage(IStorage* storage);
+
+ protected:
+  ~CTaggedStream() = default;  // used by value, never deleted through the base
+
+  // Puts a value as it lies in memory; reads one back when present with at least its size.
+  template <typename Value>
+  void Put(ULONG tag, ULONG index, const Value& value) {
+    ThrowIfFailed(m_pBag->SetProperty(tag, index, &value, sizeof value));
+  }
+  template <typename Value>
+  void Get(ULONG tag, ULONG index, Value& value) {
+    GetBytes(tag, index, &value, sizeof value);
+  }
+
+  ComPtr<IHostPropertyBag> m_pBag;
+  std::string m_StreamName;
+
+ private:
+  void GetBytes(ULONG tag, ULONG index, void* value, std::size_t size);
+};
+
+// The layout values of the data file that the sample readers need, stored as "InternalData".
+class CInternalData final : public CTaggedStream {
+ public:
+  CInternalData();
+  // Copies the fields from a parsed header.
+  void CopyFrom(const class CHeaderFile& header);
+
+  void WriteFields() override;
+  void ReadFields() override;
+
+  std::vector<float> m_Resolutions;
+  std::int32_t m_DataOrientation = 1;
+  std::int32_t m_SampleFormat = 0;
+  char m_DecimalSymbol = 0;
+  std::int32_t m_SkipLines = 0;
+  std::int32_t m_SkipColumns = 0;
+  std::int32_t m_UseBigEndianOrder = 0;
+  std::int32_t m_DataOffset = 0;
+  std::int32_t m_ChannelOffset = 0;
+  std::int32_t m_SegmentHeaderSize = 0;
+  std::int32_t m_SegmentDataPoints = 0;
+};

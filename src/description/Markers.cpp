@@ -1,0 +1,147 @@
+#include "description/Markers.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+#include "component/HostInterfaces.h"
+#include "header/LineReaders.h"
+#include "header/PathFunctions.h"
+#include "header/TextRules.h"
+#include "platform/CNumbers.h"
+#include "platform/ComRuntime.h"
+#include "platform/Exceptions.h"
+
+namespace {
+
+constexpr std::string_view kNewSegment = "New Segment";
+
+std::int64_t ReadInt(std::string_view text) { return StrToLong(std::string(text).c_str()); }
+
+// "\1" stands for the comma that would end the field.
+std::string Unescape(std::string_view field) { return ReplaceNoCase(field, "\\1", ","); }
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// A date field of 20 or 21 characters: YYYYMMDDhhmmssuuuuuu, a 21st character ignored.
+double ReadDate(std::string_view field, IHostConverter& converter) {
+  auto part = [&](std::size_t start, std::size_t length) { return LONG(ReadInt(field.substr(start, length))); };
+  double value = 0.0;
+  ThrowIfFailed(converter.DateToValue(part(0, 4), part(4, 2), part(6, 2), part(8, 2), part(10, 2), part(12, 2),
+                                      part(14, 6), &value));
+  return value;
+}
+
+// One marker line's value: up to seven fields. Nothing when the position field is never reached.
+std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t channelCount,
+                                           IHostConverter& converter, std::int32_t& timeZeroPosition) {
+  MarkerInfo marker;
+  std::string_view rest = Trim(value);
+  bool positionRead = false;
+  for (int k = 1;;) {
+    const std::size_t comma = rest.find(',');
+    const bool last = comma == std::string_view::npos;
+    const std::string_view field = Trim(rest.substr(0, comma));
+    rest = last ? std::string_view() : rest.substr(comma + 1);
+    switch (k) {
+      case 1: marker.type = Unescape(field); break;
+      case 2: marker.description = Unescape(field); break;
+      case 3:
+        if (!field.empty() && IsAsciiLetter(field.front())) {
+          // A further piece of the description; the next field is again the position.
+          marker.description.append(", ").append(field);
+          if (last) return std::nullopt;
+          continue;
+        }
+        marker.position = std::int32_t(std::max<std::int64_t>(ReadInt(field) - 1, 0));
+        positionRead = true;
+        if (!field.empty() && timeZeroPosition == -1 && marker.type == "Time 0") timeZeroPosition = marker.position;
+        break;
+      case 4: marker.points = std::int32_t(std::max<std::int64_t>(ReadInt(field), 1)); break;
+      case 5: {
+        const std::int64_t channel = std::max<std::int64_t>(ReadInt(field) - 1, -1);
+        marker.channel = channel >= channelCount ? -1 : std::int32_t(channel);
+        break;
+      }
+      case 6:
+        if (field.size() == 20 || field.size() == 21) marker.date = ReadDate(field, converter);
+        break;
+      case 7: marker.flag = ReadInt(field) != 0; break;
+    }
+    if (last || k == 7) break;
+    ++k;
+  }
+  if (!positionRead) return std::nullopt;
+  return marker;
+}
+
+}  // namespace
+
+std::vector<MarkerInfo> ReadMarkerFile(std::string_view path, std::int32_t channelCount, IHostConverter& converter,
+                                       std::int32_t& timeZeroPosition) {
+  std::vector<std::string> lines;
+  ReadCompactLines(path, lines);
+  std::vector<MarkerInfo> markers;
+  bool inSection = false;
+  for (const std::string& line : lines) {
+    if (!line.empty() && line.front() == '[') {
+      if (inSection) break;  // the section ends at the next section line
+      const std::size_t close = line.find(']');
+      inSection = close != std::string::npos && EqualsNoCase(std::string_view(line).substr(1, close - 1), "Marker Infos");
+      continue;
+    }
+    if (!inSection || line.size() < 2 || ToLowerAscii(line[0]) != 'm' || ToLowerAscii(line[1]) != 'k') continue;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    if (std::optional<MarkerInfo> marker =
+            ParseMarkerValue(std::string_view(line).substr(equals + 1), channelCount, converter, timeZeroPosition))
+      markers.push_back(std::move(*marker));
+  }
+  return markers;
+}
+
+void CompleteAndSortMarkers(std::vector<MarkerInfo>& markers, std::int32_t segmentDataPoints, std::int32_t dataPoints) {
+  if (segmentDataPoints > 0) {
+    std::set<std::int32_t> segmentStarts;
+    for (const MarkerInfo& marker : markers)
+      if (marker.type == kNewSegment) segmentStarts.insert(marker.position);
+    for (std::int64_t position = 0; position < dataPoints; position += segmentDataPoints) {
+      if (segmentStarts.count(std::int32_t(position))) continue;
+      MarkerInfo segment;
+      segment.position = std::int32_t(position);
+      segment.type = kNewSegment;
+      markers.push_back(std::move(segment));
+    }
+  }
+  std::stable_sort(markers.begin(), markers.end(), [](const MarkerInfo& a, const MarkerInfo& b) {
+    if (a.position != b.position) return a.position < b.position;
+    return (a.type == kNewSegment) > (b.type == kNewSegment);
+  });
+}
+
+void WriteMarkers(const CHeaderFile& header, IStorage* storage, std::int32_t& timeZeroPosition) {
+  ComPtr<IHostMarkerWriter> writer;
+  ThrowIfFailed(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostMarkerWriter>(),
+                                 writer.ReceiveVoid()));
+  ComPtr<IHostConverter> converter;
+  ThrowIfFailed(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostConverter>(),
+                                 converter.ReceiveVoid()));
+  ThrowIfFailed(writer->Attach(storage));
+
+  std::vector<MarkerInfo> markers;
+  if (!header.m_MarkerFile.empty())
+    markers = ReadMarkerFile(header.m_MarkerFile, std::int32_t(header.m_Channels.size()), *converter, timeZeroPosition);
+  CompleteAndSortMarkers(markers, header.m_SegmentDataPoints, header.m_DataPoints);
+
+  // The writer's answers to the single marker's fields are not examined.
+  for (const MarkerInfo& marker : markers) {
+    writer->BeginMarker(marker.position, marker.points);
+    writer->SetType(marker.type.c_str());
+    writer->SetDescription(marker.description.c_str());
+    if (marker.date != 0.0) writer->SetDate(marker.date);
+    if (marker.flag) writer->SetFlag();
+    writer->SetChannel(marker.channel);
+    writer->AddMarker();
+  }
+  ThrowIfFailed(writer->Commit());
+}
