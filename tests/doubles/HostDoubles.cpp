@@ -32,6 +32,16 @@ void CallRecorder::Clear() {
 
 namespace {
 
+int g_LivingObjects = 0;
+
+// Counts the host objects that are alive.
+struct Living {
+  Living() { ++g_LivingObjects; }
+  ~Living() { --g_LivingObjects; }
+  Living(const Living&) = delete;
+  Living& operator=(const Living&) = delete;
+};
+
 struct Shared {
   std::shared_ptr<CallRecorder> recorder;
   std::shared_ptr<std::vector<std::string>> messages;
@@ -238,6 +248,7 @@ class Toolbox final : public ComObject<IUnknown> {
   }
 
  private:
+  Living m_Living;
   Messages m_Messages;
   Registration m_Registration;
   PropertyWriter m_PropertyWriter;
@@ -276,6 +287,7 @@ class HostData final : public ComObject<IEEGData> {
     const HRESULT planned = m_Shared.recorder->Record("HostData." + std::string(operation), std::move(arguments));
     return planned != S_OK ? planned : forward();
   }
+  Living m_Living;
   Shared m_Shared;
   ComPtr<IEEGData> m_Real;
 };
@@ -323,6 +335,8 @@ HostDoubles::HostDoubles()
   CoRegisterClassObject(CLSID_HostToolbox, toolbox.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_ToolboxCookie);
   CoRegisterClassObject(CLSID_HostData, data.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_DataCookie);
 }
+
+int HostDoubles::LivingObjects() const { return g_LivingObjects; }
 
 HostDoubles::~HostDoubles() {
   CoRevokeClassObject(m_DataCookie);

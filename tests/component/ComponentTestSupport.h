@@ -1,0 +1,62 @@
+#pragma once
+// A recording written into a temporary folder, the recording host doubles, and reader objects.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "component/EEGFileReader.h"
+#include "doubles/HostDoubles.h"
+#include "doubles/StorageDoubles.h"
+#include "platform/MemoryStorage.h"
+#include "support/TempDir.h"
+
+inline constexpr std::string_view kIdentification = "Tarvo Sylvex Data Exchange Header File Version 1.0";
+inline constexpr std::string_view kMarkerIdentification = "Tarvo Sylvex Data Exchange Marker File, Version 1.0";
+
+class ComponentTest : public ::testing::Test {
+ protected:
+  std::string WriteHeader(std::string_view body, std::string_view name = "rec.shdr") {
+    return dir.Write(name, std::string(kIdentification) + "\r\n" + std::string(body));
+  }
+  // A header of `channels` INT_16 channels with 10 points of data, plus `extra` lines.
+  std::string WriteBinaryRecording(int channels, std::string_view common = "", std::string_view sections = "") {
+    std::string data;
+    for (int i = 0; i < channels * 10; ++i) {
+      const std::int16_t value = std::int16_t(i * 37 - 500);
+      data.append(reinterpret_cast<const char*>(&value), 2);
+    }
+    dir.Write("rec.eeg", data);
+    return WriteHeader("[Common Infos]\r\nDataFile=rec.eeg\r\nDataFormat=BINARY\r\nSamplingInterval=1000\r\n"
+                       "NumberOfChannels=" + std::to_string(channels) + "\r\n" + std::string(common) +
+                       std::string(sections));
+  }
+  // A reader object, made as the class factory makes it.
+  static ComPtr<IEEGRawFileReader> NewReader() {
+    ComPtr<IEEGRawFileReader> reader;
+    IUnknown* inner = (new CEEGFileReader(nullptr))->Inner();
+    inner->AddRef();
+    inner->QueryInterface(IidOf<IEEGRawFileReader>(), reader.ReceiveVoid());
+    inner->Release();
+    return reader;
+  }
+  template <typename Interface>
+  static ComPtr<Interface> As(const ComPtr<IEEGRawFileReader>& reader) {
+    ComPtr<Interface> other;
+    EXPECT_EQ(reader.As(other), S_OK);
+    return other;
+  }
+  static ComPtr<IStorage> NewStorage() {
+    ComPtr<IStorage> storage;
+    CreateMemoryStorage(storage.Receive());
+    return storage;
+  }
+  // The header path as the component writes it, with "\" for "/".
+  std::string Resolved(std::string_view name) const {
+    std::string path = dir.File(name);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  }
+
+  TempDir dir;
+  HostDoubles host;
+};

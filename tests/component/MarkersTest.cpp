@@ -1,0 +1,166 @@
+#include "component/ComponentTestSupport.h"
+#include "description/Markers.h"
+
+namespace {
+
+class MarkersTest : public ComponentTest {
+ protected:
+  // Loads a header with `channels` channels and the marker file, runs the marker step and answers
+  // the marker writer's calls after Attach, without Commit.
+  std::vector<std::string> Markers(std::string_view markerFile, int channels = 2, std::string_view common = "") {
+    dir.Write("rec.vmrk", markerFile);
+    CHeaderFile header;
+    EXPECT_EQ(header.Load(WriteBinaryRecording(channels, "MarkerFile=rec.vmrk\r\n" + std::string(common))), 0)
+        << header.m_ErrorMessage;
+    host.Recorder().Clear();
+    const ComPtr<IStorage> storage = NewStorage();
+    WriteMarkers(header, storage.Get(), timeZero);
+    std::vector<std::string> calls;
+    for (const std::string& call : host.Recorder().CallsOf("MarkerWriter."))
+      if (call != "MarkerWriter.Attach(storage)" && call != "MarkerWriter.Commit()") calls.push_back(call);
+    return calls;
+  }
+  static std::string File(std::string_view lines) {
+    return std::string(kMarkerIdentification) + "\r\n\r\n[Marker Infos]\r\n" + std::string(lines);
+  }
+  // The calls of one marker without a date or flag.
+  static std::vector<std::string> Marker(int position, int points, std::string type, std::string description,
+                                         int channel) {
+    return {"MarkerWriter.BeginMarker(" + std::to_string(position) + ", " + std::to_string(points) + ")",
+            "MarkerWriter.SetType(\"" + type + "\")", "MarkerWriter.SetDescription(\"" + description + "\")",
+            "MarkerWriter.SetChannel(" + std::to_string(channel) + ")", "MarkerWriter.AddMarker()"};
+  }
+  static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  }
+  std::int32_t timeZero = -1;
+};
+
+TEST_F(MarkersTest, TheWholeStepInOrder) {
+  dir.Write("rec.vmrk", File("Mk1=Stimulus,S  1,5,1,0\r\n"));
+  CHeaderFile header;
+  ASSERT_EQ(header.Load(WriteBinaryRecording(2, "MarkerFile=rec.vmrk\r\n")), 0);
+  host.Recorder().Clear();
+  const ComPtr<IStorage> storage = NewStorage();
+  WriteMarkers(header, storage.Get(), timeZero);
+  EXPECT_EQ(host.Recorder().Calls(),
+            Join({{"Create(IHostMarkerWriter)", "Create(IHostConverter)", "MarkerWriter.Attach(storage)"},
+                  Marker(4, 1, "Stimulus", "S  1", -1),
+                  {"MarkerWriter.Commit()"}}));
+  EXPECT_EQ(host.LivingObjects(), 0);
+}
+
+TEST_F(MarkersTest, SectionRules) {
+  const auto one = Marker(0, 1, "A", "", -1);
+  EXPECT_EQ(Markers(std::string(kMarkerIdentification) + "\r\n[marker infos]\r\nMk1=A,,1\r\n"), one);
+  EXPECT_EQ(Markers("[Marker Infos] trailing\r\nMk1=A,,1\r\n"), one);
+  EXPECT_TRUE(Markers("[Marker  Infos]\r\nMk1=A,,1\r\n").empty());
+  EXPECT_TRUE(Markers("\xEF\xBB\xBF[Marker Infos]\r\nMk1=A,,1\r\n").empty());
+  EXPECT_TRUE(Markers("Mk1=A,,1\r\n[Other]\r\nMk2=B,,1\r\n").empty());
+  // Reading stops at the next section line, a second [Marker Infos] included.
+  EXPECT_EQ(Markers("[Marker Infos]\r\nMk1=A,,1\r\n[Marker Infos]\r\nMk2=B,,2\r\n"), one);
+  EXPECT_EQ(Markers("[Marker Infos\r\n[Marker Infos]\r\nMk1=A,,1\r\n"), one);
+}
+
+TEST_F(MarkersTest, MarkerLinesAndFields) {
+  EXPECT_TRUE(Markers(File(" Mk1=A,,1\r\nXk1=A,,1\r\nMk1\r\nMk1=A,only two\r\n")).empty());
+  EXPECT_EQ(Markers(File("mk7=A,,1\r\nMK=B,,1\r\n")), Join({Marker(0, 1, "A", "", -1), Marker(0, 1, "B", "", -1)}));
+  EXPECT_EQ(Markers(File("Mk1=A,,0\r\nMk2=B,,-4\r\nMk3=C,,\r\nMk4=D,,12\r\n")),
+            Join({Marker(0, 1, "A", "", -1), Marker(0, 1, "B", "", -1), Marker(0, 1, "C", "", -1),
+                  Marker(11, 1, "D", "", -1)}));
+  EXPECT_EQ(Markers(File("Mk1= T\\1ype , Desc\\1ription\\1 ,3,0\r\nMk2=P,,4,-3\r\n")),
+            Join({Marker(2, 1, "T,ype", "Desc,ription,", -1), Marker(3, 1, "P", "", -1)}));
+  // Channels from 1; 0 and numbers beyond the last channel mean all channels.
+  EXPECT_EQ(Markers(File("Mk1=A,,1,1,0\r\nMk2=B,,1,1,3\r\nMk3=C,,1,1,2\r\nMk4=D,,1,1,-7\r\n")),
+            Join({Marker(0, 1, "A", "", -1), Marker(0, 1, "B", "", -1), Marker(0, 1, "C", "", 1),
+                  Marker(0, 1, "D", "", -1)}));
+}
+
+TEST_F(MarkersTest, ContinuationJoinsDescriptionPieces) {
+  EXPECT_EQ(Markers(File("Mk1=Comment,first,second,third,100,2\r\n")),
+            Marker(99, 2, "Comment", "first, second, third", -1));
+  EXPECT_TRUE(Markers(File("Mk1=Comment,first,second\r\n")).empty());
+  EXPECT_EQ(Markers(File("Mk1=Comment,a\\1b,c\\1d,5\r\n")), Marker(4, 1, "Comment", "a,b, c\\1d", -1));
+}
+
+TEST_F(MarkersTest, DatesAndFlags) {
+  const auto calls = Markers(File("Mk1=New Segment,,1,1,0,20240229235959123456\r\n"
+                                  "Mk2=A,,2,1,0,202402292359591234567,1\r\n"
+                                  "Mk3=B,,3,1,0,2024022923595912345,7\r\n"
+                                  "Mk4=C,,4,1,0,2024022923595912345678,0\r\n"));
+  const auto dates = host.Recorder().CallsOf("Converter.DateToValue");
+  EXPECT_EQ(dates, (std::vector<std::string>{"Converter.DateToValue(2024, 2, 29, 23, 59, 59, 123456)",
+                                             "Converter.DateToValue(2024, 2, 29, 23, 59, 59, 123456)"}));
+  ASSERT_EQ(calls.size(), 4 * 5 + 2 + 2u);
+  EXPECT_EQ(calls[3].substr(0, 21), "MarkerWriter.SetDate(");
+  EXPECT_EQ(calls[9], "MarkerWriter.SetDate(45351.999989854812)");  // 23:59:59.123456
+  EXPECT_EQ(calls[10], "MarkerWriter.SetFlag()");
+  EXPECT_EQ(calls[16], "MarkerWriter.SetFlag()");  // B: flag 7, no date
+}
+
+TEST_F(MarkersTest, TheFirstTimeZeroMarkerWithAPositionSetsTimeZero) {
+  Markers(File("Mk1=Time 0,,\r\nMk2=time 0,,3\r\nMk3=Time 0,,8\r\nMk4=Time 0,,9\r\n"));
+  EXPECT_EQ(timeZero, 7);
+  timeZero = 4;
+  Markers(File("Mk1=Time 0,,9\r\n"));
+  EXPECT_EQ(timeZero, 4);  // once set, it stays
+}
+
+TEST_F(MarkersTest, SegmentMarkersFillFixedBoundaries) {
+  // 10 data points cut to 9 in segments of 3: "New Segment" at 0, 3 and 6, where the file has none.
+  const auto calls = Markers(File("Mk1=Stimulus,,4\r\nMk2=New Segment,,4\r\nMk3=New Segment,,6\r\nMk4=Other,,1\r\n"), 2,
+                             "SegmentationType=FIXTIME\r\nSegmentDataPoints=3\r\n");
+  EXPECT_EQ(calls, Join({Marker(0, 1, "New Segment", "", -1), Marker(0, 1, "Other", "", -1),
+                         Marker(3, 1, "New Segment", "", -1), Marker(3, 1, "Stimulus", "", -1), Marker(5, 1, "New Segment", "", -1),
+                         Marker(6, 1, "New Segment", "", -1)}));
+}
+
+TEST_F(MarkersTest, WithoutMarkersTheHostStillGetsACommittedList) {
+  CHeaderFile header;
+  ASSERT_EQ(header.Load(WriteBinaryRecording(2)), 0);
+  host.Recorder().Clear();
+  WriteMarkers(header, NewStorage().Get(), timeZero);
+  EXPECT_EQ(host.Recorder().Calls(), (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
+                                                               "MarkerWriter.Attach(storage)", "MarkerWriter.Commit()"}));
+}
+
+TEST_F(MarkersTest, FailingHostCallsEndTheStepWithTheirCode) {
+  dir.Write("rec.vmrk", File("Mk1=A,,1,1,0,20240101000000000000\r\nMk2=B,,2\r\n"));
+  CHeaderFile header;
+  ASSERT_EQ(header.Load(WriteBinaryRecording(2, "MarkerFile=rec.vmrk\r\n")), 0);
+  const std::pair<std::string, HRESULT> failures[] = {{"Create", MakeResult(0x80040154)},
+                                                      {"MarkerWriter.Attach", MakeResult(0x80030005)},
+                                                      {"Converter.DateToValue", E_INVALIDARG},
+                                                      {"MarkerWriter.Commit", MakeResult(0x80030070)}};
+  for (const auto& [operation, code] : failures) {
+    HostDoubles doubles;
+    doubles.Recorder().FailCall(operation, 1, code);
+    try {
+      WriteMarkers(header, NewStorage().Get(), timeZero);
+      ADD_FAILURE() << operation << " did not fail";
+    } catch (const COleException& e) {
+      EXPECT_EQ(e.m_sc, code) << operation;
+    }
+    if (operation != "MarkerWriter.Commit") {
+      EXPECT_TRUE(doubles.Recorder().CallsOf("MarkerWriter.AddMarker").empty());
+    }
+    EXPECT_EQ(doubles.LivingObjects(), 0) << "released on failure";
+  }
+  // The writer's answers for a single marker are not examined.
+  HostDoubles doubles;
+  doubles.Recorder().FailCall("MarkerWriter.SetType", 1, E_FAIL);
+  WriteMarkers(header, NewStorage().Get(), timeZero);
+  EXPECT_EQ(doubles.Recorder().CallsOf("MarkerWriter.AddMarker").size(), 2u);
+}
+
+TEST_F(MarkersTest, AMissingMarkerFileRaisesTheFileException) {
+  CHeaderFile header;
+  dir.Write("rec.vmrk", "");
+  ASSERT_EQ(header.Load(WriteBinaryRecording(2, "MarkerFile=rec.vmrk\r\n")), 0);
+  std::filesystem::remove(dir.File("rec.vmrk"));
+  EXPECT_THROW(WriteMarkers(header, NewStorage().Get(), timeZero), CFileException);
+}
+
+}  // namespace
