@@ -19,7 +19,8 @@ class ComponentTest : public ::testing::Test {
     return dir.Write(name, std::string(kIdentification) + "\r\n" + std::string(body));
   }
   // A header of `channels` INT_16 channels with 10 points of data, plus `extra` lines.
-  std::string WriteBinaryRecording(int channels, std::string_view common = "", std::string_view sections = "") {
+  std::string WriteBinaryRecording(int channels, std::string_view common = "", std::string_view sections = "",
+                                   std::string_view name = "rec.shdr") {
     std::string data;
     for (int i = 0; i < channels * 10; ++i) {
       const std::int16_t value = std::int16_t(i * 37 - 500);
@@ -28,7 +29,7 @@ class ComponentTest : public ::testing::Test {
     dir.Write("rec.eeg", data);
     return WriteHeader("[Common Infos]\r\nDataFile=rec.eeg\r\nDataFormat=BINARY\r\nSamplingInterval=1000\r\n"
                        "NumberOfChannels=" + std::to_string(channels) + "\r\n" + std::string(common) +
-                       std::string(sections));
+                       std::string(sections), name);
   }
   // A reader object, made as the class factory makes it.
   static ComPtr<IEEGRawFileReader> NewReader() {
