@@ -1,0 +1,155 @@
+// Compound files on disk: read whole and checked when opened, written whole and atomically on commit.
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/CodePages.h"
+#include "platform/CompoundFile.h"
+
+namespace {
+
+// A wide path as this file system names it (UTF-8).
+std::string NativePath(const WCHAR* path) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
+  std::string native(std::size_t(std::max(size, 1)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, path, -1, native.data(), size, nullptr, nullptr);
+  native.resize(std::strlen(native.c_str()));
+  return native;
+}
+
+HRESULT FromErrno(int error, HRESULT otherwise) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT: return STG_E_MEDIUMFULL;
+    case EACCES:
+    case EPERM:
+    case EROFS: return STG_E_ACCESSDENIED;
+    case ENOENT:
+    case ENOTDIR: return STG_E_PATHNOTFOUND;
+    default: return otherwise;
+  }
+}
+
+// Closes a descriptor when it goes.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor) : m_Descriptor(descriptor) {}
+  ~Descriptor() {
+    if (m_Descriptor >= 0) ::close(m_Descriptor);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return m_Descriptor; }
+  int Release() { return std::exchange(m_Descriptor, -1); }
+
+ private:
+  int m_Descriptor;
+};
+
+bool WriteAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(descriptor, bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    size -= std::size_t(written);
+  }
+  return true;
+}
+
+// Writes a new file beside the old one, flushes it, and renames it over the old one; on any failure
+// the old file stays as it was.
+HRESULT WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::string temporary = path + ".XXXXXX";
+  Descriptor file(::mkstemp(temporary.data()));
+  if (file.Get() < 0) return FromErrno(errno, STG_E_WRITEFAULT);
+  struct stat old {};
+  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  if (::fchmod(file.Get(), mode) != 0 || !WriteAll(file.Get(), bytes.data(), bytes.size()) ||
+      ::fsync(file.Get()) != 0 || ::close(file.Release()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return FromErrno(error, STG_E_WRITEFAULT);
+  }
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return FromErrno(error, STG_E_WRITEFAULT);
+  }
+  // The rename itself must reach the disk too.
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.Get() >= 0) ::fsync(directory.Get());
+  return S_OK;
+}
+
+HRESULT ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.Get() < 0) return errno == ENOENT ? STG_E_FILENOTFOUND : FromErrno(errno, STG_E_READFAULT);
+  struct stat status {};
+  if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return STG_E_FILEALREADYEXISTS;
+  // A file that does not begin with the signature is refused before it is read whole.
+  bytes.resize(std::min<std::size_t>(std::size_t(status.st_size), 8));
+  if (::pread(file.Get(), bytes.data(), bytes.size(), 0) != ssize_t(bytes.size())) return STG_E_READFAULT;
+  std::shared_ptr<StorageNode> unused;
+  if (DecodeCompoundFile(bytes, unused) == STG_E_FILEALREADYEXISTS) return STG_E_FILEALREADYEXISTS;
+  try {
+    bytes.resize(std::size_t(status.st_size));
+  } catch (const std::bad_alloc&) {
+    return STG_E_INSUFFICIENTMEMORY;
+  }
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t got = ::pread(file.Get(), bytes.data() + done, bytes.size() - done, off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return STG_E_READFAULT;
+    done += std::size_t(got);
+  }
+  return S_OK;
+}
+
+// The storage object over a tree kept in the file at `path`.
+HRESULT OpenFileStorage(const std::string& path, std::shared_ptr<StorageNode> root, DWORD mode, IStorage** storage) {
+  const bool writable = (mode & 0x3) != STGM_READ;
+  auto commit = [path, root, writable]() -> HRESULT {
+    if (!writable) return STG_E_ACCESSDENIED;
+    std::vector<std::uint8_t> bytes;
+    const HRESULT encoded = EncodeCompoundFile(*root, bytes);
+    return FAILED(encoded) ? encoded : WriteAtomically(path, bytes);
+  };
+  *storage = OpenStorageTree(root, mode, commit).Detach();
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT StgCreateDocfile(const WCHAR* path, DWORD mode, DWORD, IStorage** storage) {
+  if (!storage) return STG_E_INVALIDPOINTER;
+  *storage = nullptr;
+  if (!path) return STG_E_INVALIDNAME;
+  if ((mode & 0x3) == STGM_READ) return STG_E_INVALIDFLAG;
+  const std::string native = NativePath(path);
+  struct stat existing {};
+  if (::stat(native.c_str(), &existing) == 0 && !(mode & STGM_CREATE)) return STG_E_FILEALREADYEXISTS;
+  auto root = std::make_shared<StorageNode>();
+  std::vector<std::uint8_t> empty;
+  if (const HRESULT encoded = EncodeCompoundFile(*root, empty); FAILED(encoded)) return encoded;
+  if (const HRESULT written = WriteAtomically(native, empty); FAILED(written)) return written;
+  return OpenFileStorage(native, root, mode, storage);
+}
+
+HRESULT StgOpenStorage(const WCHAR* path, IStorage*, DWORD mode, SNB, DWORD, IStorage** storage) {
+  if (!storage) return STG_E_INVALIDPOINTER;
+  *storage = nullptr;
+  if (!path) return STG_E_INVALIDNAME;
+  const std::string native = NativePath(path);
+  std::vector<std::uint8_t> bytes;
+  if (const HRESULT read = ReadWholeFile(native, bytes); FAILED(read)) return read;
+  std::shared_ptr<StorageNode> root;
+  if (const HRESULT decoded = DecodeCompoundFile(bytes, root); FAILED(decoded)) return decoded;
+  return OpenFileStorage(native, std::move(root), mode, storage);
+}
