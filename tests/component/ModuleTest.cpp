@@ -4,6 +4,7 @@
 #include "component/ReaderIdentity.h"
 #include "host/HostClasses.h"
 #include "platform/ComRuntime.h"
+#include "platform/CompoundFile.h"
 #include "platform/Module.h"
 
 namespace {
@@ -108,6 +109,21 @@ TEST_F(ModuleTest, ARecordingGoesThroughTheModuleAndBack) {
   float* block = nullptr;
   ASSERT_EQ(data->GetData(9, 1, &block, nullptr, 0), S_OK);
   EXPECT_EQ(block[0], float(18 * 37 - 500));
+  EXPECT_EQ(block[1], float(19 * 37 - 500));
+  CoTaskMemFree(block);
+  // The same into a compound file on disk, opened again from the file by a fresh object.
+  const std::string file = dir.File("rec.gdr");
+  const WideString wide(file.begin(), file.end());
+  ComPtr<IStorage> onDisk;
+  ASSERT_EQ(StgCreateDocfile(wide.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, onDisk.Receive()), S_OK);
+  ASSERT_EQ(reader->CreateStorageEntries(onDisk.Get(), 0), S_OK);
+  ASSERT_EQ(onDisk->Commit(STGC_DEFAULT), S_OK);
+  onDisk.Reset();
+  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, onDisk.Receive()),
+            S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IidOf<IEEGData>(), data.ReceiveVoid()), S_OK);
+  ASSERT_EQ(data->LoadFromStorage(onDisk.Get(), 0), S_OK);
+  ASSERT_EQ(data->GetData(9, 1, &block, nullptr, 0), S_OK);
   EXPECT_EQ(block[1], float(19 * 37 - 500));
   CoTaskMemFree(block);
   // An invalid header shows its message through the host, from inside the module.
