@@ -19,7 +19,7 @@ class PropertyStore {
   using Bytes = std::vector<std::uint8_t>;
 
   void Set(ULONG tag, ULONG index, std::span<const std::uint8_t> bytes);
-  const Bytes* Find(ULONG tag, ULONG index) const;
+  const Bytes* Find(ULONG tag, ULONG index = 0) const;
   bool Remove(ULONG tag, ULONG index);
   void Clear() { m_Entries.clear(); }
   std::size_t Size() const { return m_Entries.size(); }

@@ -1,0 +1,191 @@
+// gdr run as a process, as its users run it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "header/HeaderCodes.h"
+#include "platform/ComRuntime.h"
+#include "readers/BinaryReader.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+class GdrTest : public ::testing::Test {
+ protected:
+  Outcome Gdr(const std::string& arguments) {
+    const std::string out = dir.File("stdout"), err = dir.File("stderr");
+    const int status = std::system((std::string(GDR_EXECUTABLE) + " " + arguments + " >" + out + " 2>" + err).c_str());
+    return {WEXITSTATUS(status), Slurp(out), Slurp(err)};
+  }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::string Example() const { return std::string(GDR_EXAMPLE_DIR) + "/example.shdr"; }
+  // A small recording: 2 INT_16 channels of 4 points, 1 to 8.
+  std::string Small() {
+    const std::int16_t samples[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    dir.Write("small.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));
+    return dir.Write("small.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n"
+                                   "DataFile=small.eeg\r\nDataFormat=BINARY\r\nNumberOfChannels=2\r\nSamplingInterval=1000\r\n"
+                                   "[Channel Infos]\r\nCh1=A\\1B,,0.5\r\nCh2=C\r\n");
+  }
+  TempDir dir;
+};
+
+TEST_F(GdrTest, InfoShowsTheParsedHeader) {
+  const Outcome run = Gdr("info --json " + Example());
+  ASSERT_EQ(run.status, 0) << run.err;
+  const nlohmann::json json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["result"], 0);
+  EXPECT_EQ(json["message"], "");
+  const nlohmann::json& header = json["header"];
+  EXPECT_EQ(header["data_points"], 90000);
+  EXPECT_EQ(header["sampling_interval"], 2000.0);
+  EXPECT_EQ(header["sample_format"], 2);
+  EXPECT_EQ(header["utf8"], true);
+  EXPECT_EQ(header["bytes_per_data_point"], 2.0);
+  ASSERT_EQ(header["channels"].size(), 32u);
+  EXPECT_EQ(header["channels"][0]["name"], "Fp1");
+  EXPECT_EQ(header["channels"][0]["resolution"], 0.1);  // the float32 0.1 prints as 0.1
+  EXPECT_EQ(header["channels"][0]["unit_code"], 0);
+  EXPECT_EQ(header["channels"][28]["coordinates"], nlohmann::json({1.0, -90.0, 72.0}));
+  EXPECT_NE(header["comment"].get<std::string>().find("\xC2\xB5V"), std::string::npos);
+
+  EXPECT_NE(Gdr("info " + Example()).out.find("90000"), std::string::npos);
+}
+
+TEST_F(GdrTest, InfoExitStatusesAndMessages) {
+  dir.Write("other.shdr", "Another format 1.0\r\n\r\n");
+  Outcome run = Gdr("info " + dir.File("other.shdr"));
+  EXPECT_EQ(run.status, 1);
+  run = Gdr("info --json " + dir.File("other.shdr"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(nlohmann::json::parse(run.out).contains("header"));
+  dir.Write("bad.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n");
+  run = Gdr("info " + dir.File("bad.shdr"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "Missing \"NumberOfChannels\" key.\n");
+  run = Gdr("info --json " + dir.File("bad.shdr"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(nlohmann::json::parse(run.out)["message"], "Missing \"NumberOfChannels\" key.");
+  EXPECT_EQ(run.err, "");
+  run = Gdr("info " + dir.File("missing.shdr"));
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.err.substr(0, 16), "gdr: 0x8004100E ");
+}
+
+TEST_F(GdrTest, ImportReplacesAStoreOnlyWhenItSucceeds) {
+  const std::string store = dir.File("rec.gdr");
+  ASSERT_EQ(Gdr("import " + Small() + " " + store).status, 0);
+  const std::string first = Slurp(store);
+  EXPECT_EQ(first.substr(0, 4), "\xD0\xCF\x11\xE0");
+
+  dir.Write("other.shdr", "Another format 1.0\r\n\r\n");
+  Outcome run = Gdr("import " + dir.File("other.shdr") + " " + store);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "gdr: not a header file of this format: " + dir.File("other.shdr") + "\n");
+  dir.Write("bad.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Other]\r\n");
+  run = Gdr("import " + dir.File("bad.shdr") + " " + store);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, dir.File("bad.shdr") + ":Missing section \"[Common Infos]\".\ngdr: OpenRawFile failed: 0x80041003\n");
+  EXPECT_EQ(Slurp(store), first);
+  // A failure in the middle of the import (the marker file vanished) leaves the old store too.
+  std::string text = Slurp(dir.File("small.shdr"));
+  text.insert(text.find("DataFormat"), "MarkerFile=gone.vmrk\r\n");
+  dir.Write("gone.vmrk", "");
+  dir.Write("marked.shdr", text);
+  std::filesystem::remove(dir.File("gone.vmrk"));
+  run = Gdr("import " + dir.File("marked.shdr") + " " + store);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(Slurp(store), first);
+  EXPECT_FALSE(std::filesystem::exists(store + ".importing"));
+}
+
+TEST_F(GdrTest, DumpDecodesTheStore) {
+  const std::string store = dir.File("example.gdr");
+  ASSERT_EQ(Gdr("import " + Example() + " " + store).status, 0);
+  const Outcome run = Gdr("dump --json " + store);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const nlohmann::json json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["class_id"], "{3E8D6A41-92C7-4B15-A60F-5D27C19B843A}");
+  EXPECT_EQ(json["name"], "Raw Data");
+  EXPECT_EQ(json["streams"]["Name"], 9);
+  EXPECT_EQ(json["recording"]["channels"], 32);
+  EXPECT_EQ(json["recording"]["data_points"], 90000);
+  EXPECT_EQ(json["recording"]["layers"], nullptr);
+  EXPECT_EQ(json["channels"][1]["name"], "Fp2");
+  EXPECT_EQ(json["channels"][1]["unit_code"], nullptr);
+  EXPECT_EQ(json["markers"][0]["type"], "New Segment");
+  EXPECT_FALSE(json["markers"][0]["date"].is_null());
+  EXPECT_EQ(json["internal_data"]["sample_format"], 2);
+  EXPECT_EQ(json["internal_data"]["resolutions"].size(), 32u);
+  EXPECT_EQ(json["internal_data"]["resolutions"][0], 0.1);
+  EXPECT_NE(json["comment_w"].get<std::string>().find("\xC2\xB5V"), std::string::npos);
+
+  dir.Write("text.gdr", "not a store");
+  const Outcome refused = Gdr("dump " + dir.File("text.gdr"));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "gdr: " + dir.File("text.gdr") + " is not a store (a compound file): 0x80030050\n");
+}
+
+TEST_F(GdrTest, ReadWritesWhatTheComponentReturns) {
+  const std::string store = dir.File("small.gdr");
+  ASSERT_EQ(Gdr("import " + Small() + " " + store).status, 0);
+  Outcome run = Gdr("read " + store);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "\"A,B\",C\n0.5,2\n1.5,4\n2.5,6\n3.5,8\n");
+  run = Gdr("read " + store + " --from 2 --count 1 --channels C,0,1");
+  EXPECT_EQ(run.out, "C,\"A,B\",C\n6,2.5,6\n");
+  run = Gdr("read " + dir.File("small.shdr") + " --format f32 --from 1 --count 2 --channels 1");
+  const float expected[2] = {4, 6};
+  EXPECT_EQ(run.out, std::string(reinterpret_cast<const char*>(expected), 8));
+
+  run = Gdr("read " + store + " --from 3 --count 2");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: from 3, count 2 lies outside the recording's 4 data points\n");
+  run = Gdr("read " + store + " --channels Cz");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: no channel Cz (the recording has 2 channels)\n");
+  EXPECT_EQ(Gdr("read " + store + " --from -1").status, 2);
+}
+
+TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
+  // 90000 points of 32 channels are more floats than one chunk holds.
+  const std::string output = dir.File("all.f32");
+  const Outcome run = Gdr("read " + Example() + " --format f32 --output " + output);
+  ASSERT_EQ(run.status, 0) << run.err;
+  CBinaryReader reader;
+  ASSERT_EQ(reader.Open(std::string(GDR_EXAMPLE_DIR) + "/example.eeg", 32, 90000, true, std::vector<float>(32, 0.1f),
+                        false, 1, FORMAT_INT_16, 0, 0, false, 0, 0),
+            S_OK);
+  float* block = nullptr;
+  ASSERT_EQ(reader.ReadInterval(0, 90000, &block, nullptr, 0), S_OK);
+  const std::string expected(reinterpret_cast<const char*>(block), 90000 * 32 * sizeof(float));
+  CoTaskMemFree(block);
+  EXPECT_TRUE(Slurp(output) == expected);
+}
+
+TEST_F(GdrTest, RegistrationReportsTheResultCode) {
+  setenv("GDR_REGISTRY", dir.File("registry").c_str(), 1);
+  Outcome run = Gdr("register");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "DllRegisterServer 0x00000000\n");
+  EXPECT_NE(Slurp(dir.File("registry")).find("Sylvex.MISC.TSK GenericDataReader"), std::string::npos);
+  run = Gdr("unregister");
+  EXPECT_EQ(run.out, "DllUnregisterServer 0x00000000\n");
+  unsetenv("GDR_REGISTRY");
+}
+
+}  // namespace

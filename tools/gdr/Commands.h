@@ -1,0 +1,19 @@
+#pragma once
+// The commands of gdr; each answers the process's exit status.
+#include <cstdint>
+#include <string>
+
+struct ReadOptions {
+  std::string source;
+  std::int64_t from = 0;
+  std::int64_t count = -1;  // -1: to the end
+  std::string channels;  // "0,2,Cz"; empty: all
+  std::string format = "csv";
+  std::string output;    // empty: stdout
+};
+
+int RunInfo(const std::string& header, bool json);
+int RunImport(const std::string& header, const std::string& store);
+int RunDump(const std::string& store, bool json);
+int RunRead(const ReadOptions& options);
+int RunRegister(bool unregister);

@@ -1,0 +1,175 @@
+// gdr read: samples as a host reads them, in chunks of bounded size.
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "Commands.h"
+#include "ReaderModule.h"
+#include "StoreContents.h"
+#include "Text.h"
+#include "description/Properties.h"
+#include "header/TextRules.h"
+#include "platform/ComRuntime.h"
+#include "platform/CompoundFile.h"
+#include "platform/Exceptions.h"
+
+namespace {
+
+// Floats a chunk holds at most: reads stay this small however long the recording.
+constexpr std::int64_t kChunkFloats = 1 << 20;
+
+struct Failure {
+  std::string message;
+};
+
+
+// The recording's storage: a store opened from its file (never committed, so reading changes
+// nothing on disk), or a header imported into memory.
+ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source) {
+  ComPtr<IStorage> storage;
+  if (EqualsNoCase(std::string_view(source).substr(source.size() >= 5 ? source.size() - 5 : 0), ".shdr")) {
+    CreateMemoryStorage(storage.Receive());
+    ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
+    LONG opened = 0;
+    HRESULT result = reader->OpenRawFile(Utf8ToAnsiText(source).c_str(), &opened);
+    if (result != S_OK) throw Failure{"OpenRawFile failed: " + HexCode(result)};
+    if (FAILED(result = reader->CreateStorageEntries(storage.Get(), 0)))
+      throw Failure{"CreateStorageEntries failed: " + HexCode(result)};
+    return storage;
+  }
+  const HRESULT opened = StgOpenStorage(WidePath(source).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                        nullptr, 0, storage.Receive());
+  if (FAILED(opened)) throw Failure{source + " is no readable store: " + HexCode(opened)};
+  return storage;
+}
+
+// The channel list: numbers (from 0) or names, comma-separated; empty for all channels.
+std::vector<LONG> SelectChannels(const std::string& text, const StoreContents& store, std::int32_t channelCount) {
+  std::vector<LONG> channels;
+  for (std::string_view rest = text; !text.empty();) {
+    const std::size_t comma = rest.find(',');
+    const std::string token(Trim(rest.substr(0, comma)));
+    const bool number = !token.empty() && token.find_first_not_of("0123456789") == std::string::npos;
+    LONG channel = -1;
+    if (number && token.size() < 10) {
+      channel = LONG(std::stol(token));
+    } else {
+      const std::string name = Utf8ToAnsiText(token);
+      for (std::size_t i = 0; i < store.channels.size() && channel < 0; ++i)
+        if (store.channels[i].name == name) channel = LONG(i);
+    }
+    if (channel < 0 || channel >= channelCount)
+      throw Failure{"no channel " + token + " (the recording has " + std::to_string(channelCount) + " channels)"};
+    channels.push_back(channel);
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return channels;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string CsvHeader(const std::vector<LONG>& channels, const StoreContents& store, std::int64_t values) {
+  std::string line;
+  for (std::size_t j = 0; j < channels.size(); ++j) {
+    const std::size_t c = std::size_t(channels[j]);
+    const std::string name = c < store.channels.size() ? AnsiToUtf8(store.channels[c].name) : std::to_string(c + 1);
+    for (std::int64_t k = 0; k < values; ++k)
+      line += (line.empty() ? "" : ",") + CsvField(values > 1 ? name + "_" + std::to_string(k + 1) : name);
+  }
+  return line + "\n";
+}
+
+class Progress {
+ public:
+  explicit Progress(std::int64_t total) : m_Total(total), m_Shown(isatty(2) && total > 0) {}
+  ~Progress() {
+    if (m_Shown) std::fprintf(stderr, "\n");
+  }
+  void Update(std::int64_t done) const {
+    if (!m_Shown) return;
+    const int width = 40, filled = int(width * done / m_Total);
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(std::size_t(filled), '#').c_str(),
+                 std::string(std::size_t(width - filled), ' ').c_str(), int(100 * done / m_Total));
+  }
+
+ private:
+  std::int64_t m_Total;
+  bool m_Shown;
+};
+
+int Read(const ReadOptions& options) {
+  ReaderModule module;
+  const ComPtr<IStorage> storage = OpenSource(module, options.source);
+  ComPtr<IEEGData> data = module.NewReader<IEEGData>();
+  if (const HRESULT loaded = data->LoadFromStorage(storage.Get(), 0); FAILED(loaded))
+    throw Failure{"LoadFromStorage failed: " + HexCode(loaded)};
+  StoreContents store;
+  if (const HRESULT read = ReadStoreContents(storage.Get(), store); FAILED(read))
+    throw Failure{"the host's data in this store are damaged: " + HexCode(read)};
+  const std::int32_t channelCount = StoreContents::Get<std::int32_t>(store.recording, property_tag::kChannels).value_or(0);
+  const std::int64_t points = StoreContents::Get<std::int32_t>(store.recording, property_tag::kDataPoints).value_or(0);
+  const std::int64_t values = store.ValuesPerPoint();
+  const std::int64_t count = options.count < 0 && options.from >= 0 ? points - options.from : options.count;
+  if (options.from < 0 || count < 0 || options.from + count > points)
+    throw Failure{"from " + std::to_string(options.from) + ", count " + std::to_string(count) +
+                  " lies outside the recording's " + std::to_string(points) + " data points"};
+  const std::vector<LONG> channels = SelectChannels(options.channels, store, channelCount);
+  const std::size_t selected = channels.empty() ? std::size_t(channelCount) : channels.size();
+  std::vector<LONG> columns = channels;  // the channels delivered, for the column names
+  if (channels.empty())
+    for (LONG c = 0; c < channelCount; ++c) columns.push_back(c);
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
+  if (!options.output.empty()) {
+    file.reset(std::fopen(options.output.c_str(), "wb"));
+    if (!file) throw Failure{"cannot write " + options.output};
+  }
+  std::FILE* out = file ? file.get() : stdout;
+  const bool csv = options.format == "csv";
+  if (csv) std::fputs(CsvHeader(columns, store, values).c_str(), out);
+
+  const std::int64_t perPoint = std::max<std::int64_t>(1, std::int64_t(selected) * values);
+  const std::int64_t chunk = std::max<std::int64_t>(1, kChunkFloats / perPoint);
+  const Progress progress(count);
+  std::string text;
+  for (std::int64_t first = options.from; first < options.from + count; first += chunk) {
+    const LONG n = LONG(std::min(chunk, options.from + count - first));
+    float* block = nullptr;
+    const HRESULT result = data->GetData(LONG(first), n, &block, channels.empty() ? nullptr : channels.data(),
+                                         LONG(channels.size()));
+    if (FAILED(result)) throw Failure{"GetData failed: " + HexCode(result)};
+    const std::unique_ptr<float, void (*)(void*)> owned(block, CoTaskMemFree);
+    const std::size_t floats = std::size_t(n) * std::size_t(perPoint);
+    if (!csv) {
+      std::fwrite(block, sizeof(float), floats, out);
+    } else {
+      text.clear();
+      for (std::size_t i = 0; i < floats; ++i)
+        text.append(FloatText(block[i])).append((i + 1) % std::size_t(perPoint) == 0 ? "\n" : ",");
+      std::fwrite(text.data(), 1, text.size(), out);
+    }
+    progress.Update(first + n - options.from);
+  }
+  if (std::fflush(out) != 0 || std::ferror(out)) throw Failure{"cannot write the samples"};
+  return 0;
+}
+
+}  // namespace
+
+int RunRead(const ReadOptions& options) {
+  try {
+    return Read(options);
+  } catch (const Failure& failure) {
+    Complain(failure.message);
+  } catch (const COleException& e) {
+    Complain("cannot create the reader object: " + HexCode(e.m_sc));
+  }
+  return 2;
+}

@@ -1,0 +1,71 @@
+#include "ReaderModule.h"
+
+#include <filesystem>
+
+#include "Text.h"
+#include "component/ReaderIdentity.h"
+#include "host/HostToolbox.h"
+#include "platform/ComRuntime.h"
+#include "platform/Exceptions.h"
+
+namespace {
+
+using GetClassObjectFunction = HRESULT (*)(REFCLSID, REFIID, void**);
+using RegisterFunction = HRESULT (*)();
+
+std::string ModuleBesideExecutable() {
+  char path[4096];
+  if (GetModuleFileNameA(nullptr, path, sizeof path) == 0) return {};
+  return (std::filesystem::path(path).parent_path() / "TSKGenericDataReader.so").string();
+}
+
+}  // namespace
+
+ReaderModule::ReaderModule() {
+  OleInitialize(nullptr);
+  // The component's messages, one line each, in UTF-8.
+  SetHostMessageSink([](const std::string& text) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str()); });
+}
+
+ReaderModule::~ReaderModule() {
+  m_Factory.Reset();
+  SetHostMessageSink(nullptr);
+  OleUninitialize();
+}
+
+HMODULE ReaderModule::LocalModule() {
+  if (!m_Module) {
+    const std::string path = ModuleBesideExecutable();
+    if (std::filesystem::exists(path)) m_Module = LoadLibraryA(path.c_str());
+  }
+  return m_Module;
+}
+
+void ReaderModule::Check(HRESULT result) {
+  if (FAILED(result)) AfxThrowOleException(result);
+}
+
+ComPtr<IClassFactory> ReaderModule::Factory() {
+  if (m_Factory) return m_Factory;
+  if (HMODULE module = LocalModule()) {
+    auto getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
+    if (!getClassObject) AfxThrowOleException(CO_E_ERRORINDLL);
+    Check(getClassObject(CLSID_GenericDataReader, IidOf<IClassFactory>(), m_Factory.ReceiveVoid()));
+  } else {
+    Check(CoGetClassObject(CLSID_GenericDataReader, CLSCTX_INPROC_SERVER, nullptr, IidOf<IClassFactory>(),
+                           m_Factory.ReceiveVoid()));
+  }
+  return m_Factory;
+}
+
+HRESULT ReaderModule::Register() {
+  HMODULE module = LocalModule();
+  auto function = module ? reinterpret_cast<RegisterFunction>(GetProcAddress(module, "DllRegisterServer")) : nullptr;
+  return function ? function() : CO_E_DLLNOTFOUND;
+}
+
+HRESULT ReaderModule::Unregister() {
+  HMODULE module = LocalModule();
+  auto function = module ? reinterpret_cast<RegisterFunction>(GetProcAddress(module, "DllUnregisterServer")) : nullptr;
+  return function ? function() : CO_E_DLLNOTFOUND;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The reader component as a host reaches it: the module TSKGenericDataReader.so beside this
+// executable, or the one the registry names; reader objects come from its class factory. While a
+// ReaderModule lives, the reference host's classes are registered and its messages go to stderr.
+#include "component/HostInterfaces.h"
+#include "host/HostClasses.h"
+#include "platform/Module.h"
+
+class ReaderModule {
+ public:
+  ReaderModule();
+  ~ReaderModule();
+
+  // A new reader object, asked for the interface; failures are raised as COleException.
+  template <typename Interface>
+  ComPtr<Interface> NewReader() {
+    ComPtr<Interface> reader;
+    Check(Factory()->CreateInstance(nullptr, IidOf<Interface>(), reader.ReceiveVoid()));
+    return reader;
+  }
+  // The module's own registration exports (the module beside the executable).
+  HRESULT Register();
+  HRESULT Unregister();
+
+ private:
+  ComPtr<IClassFactory> Factory();
+  static void Check(HRESULT result);
+  HMODULE LocalModule();
+
+  HostClasses m_HostClasses;
+  HMODULE m_Module = nullptr;
+  ComPtr<IClassFactory> m_Factory;
+};

@@ -1,0 +1,195 @@
+// gdr import, gdr dump, gdr register: stores written and inspected as a host does.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "Commands.h"
+#include "ReaderModule.h"
+#include "StoreContents.h"
+#include "Text.h"
+#include "component/ResultCodes.h"
+#include "description/Properties.h"
+#include "platform/CompoundFile.h"
+#include "platform/Exceptions.h"
+
+namespace {
+
+
+double JsonFloat(float value) { return std::stod(FloatText(value)); }
+
+template <typename Value>
+nlohmann::json Optional(const std::optional<Value>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json Text(const std::optional<std::string>& ansi) {
+  return ansi ? nlohmann::json(AnsiToUtf8(*ansi)) : nlohmann::json(nullptr);
+}
+
+nlohmann::json ContentsJson(const StoreContents& store) {
+  using namespace property_tag;
+  const PropertyStore& r = store.recording;
+  nlohmann::json streams = nlohmann::json::object();
+  for (const auto& [name, size] : store.streams) streams[WideToUtf8(name)] = size;
+  nlohmann::json channels = nlohmann::json::array();
+  for (const StoredChannel& c : store.channels)
+    channels.push_back({{"name", AnsiToUtf8(c.name)},
+                        {"reference", AnsiToUtf8(c.reference)},
+                        {"unit_code", Optional(c.unitCode)},
+                        {"unit_text", c.unitText ? nlohmann::json(WideToUtf8(*c.unitText)) : nlohmann::json(nullptr)},
+                        {"coordinates", {JsonFloat(c.coordinates[0]), JsonFloat(c.coordinates[1]), JsonFloat(c.coordinates[2])}}});
+  nlohmann::json markers = nlohmann::json::array();
+  for (const StoredMarker& m : store.markers)
+    markers.push_back({{"position", m.position},
+                       {"points", m.points},
+                       {"type", AnsiToUtf8(m.type)},
+                       {"description", AnsiToUtf8(m.description)},
+                       {"channel", m.channel},
+                       {"date", m.hasDate ? nlohmann::json(m.date) : nlohmann::json(nullptr)},
+                       {"flag", m.flag}});
+  nlohmann::json internal = nullptr;
+  if (const std::optional<PropertyStore>& d = store.internalData) {
+    nlohmann::json resolutions = nlohmann::json::array();
+    for (const auto& [key, bytes] : d->Entries())
+      if (key.first == 1) resolutions.push_back(JsonFloat(StoreContents::Get<float>(*d, 1, key.second).value_or(0)));
+    const std::optional<char> decimal = StoreContents::Get<char>(*d, 4);
+    internal = {{"channels", Optional(StoreContents::Get<std::int32_t>(*d, 0))},
+                {"resolutions", resolutions},
+                {"data_orientation", Optional(StoreContents::Get<std::int32_t>(*d, 2))},
+                {"sample_format", Optional(StoreContents::Get<std::int32_t>(*d, 3))},
+                {"decimal_symbol", decimal ? nlohmann::json(*decimal ? std::string(1, *decimal) : std::string()) : nlohmann::json(nullptr)},
+                {"skip_lines", Optional(StoreContents::Get<std::int32_t>(*d, 5))},
+                {"skip_columns", Optional(StoreContents::Get<std::int32_t>(*d, 6))},
+                {"use_big_endian_order", Optional(StoreContents::Get<std::int32_t>(*d, 7))},
+                {"data_offset", Optional(StoreContents::Get<std::int32_t>(*d, 8))},
+                {"channel_offset", Optional(StoreContents::Get<std::int32_t>(*d, 9))},
+                {"segment_header_size", Optional(StoreContents::Get<std::int32_t>(*d, 10))},
+                {"segment_data_points", Optional(StoreContents::Get<std::int32_t>(*d, 11))}};
+  }
+  return {{"class_id", GuidToString(store.classId)},
+          {"streams", streams},
+          {"header_path", Text(store.headerPath)},
+          {"data_path", Text(store.dataPath)},
+          {"name", Text(store.name)},
+          {"comment", Text(store.comment)},
+          {"comment_w", store.commentW ? nlohmann::json(WideToUtf8(*store.commentW)) : nlohmann::json(nullptr)},
+          {"recording",
+           {{"data_type", Optional(StoreContents::Get<std::uint16_t>(r, kDataType))},
+            {"channels", Optional(StoreContents::Get<std::int32_t>(r, kChannels))},
+            {"sampling_interval", Optional(StoreContents::Get<double>(r, kSamplingInterval))},
+            {"segmentation_type", Optional(StoreContents::Get<std::uint16_t>(r, kSegmentation))},
+            {"averaged_segments", Optional(StoreContents::Get<std::int32_t>(r, kAveragedSegments))},
+            {"tag105", Optional(StoreContents::Get<std::int32_t>(r, kAveragingStart))},
+            {"time_zero", Optional(StoreContents::Get<double>(r, kTimeZero))},
+            {"segment_data_points", Optional(StoreContents::Get<double>(r, kSegmentPoints))},
+            {"data_points", Optional(StoreContents::Get<std::int32_t>(r, kDataPoints))},
+            {"layers", Optional(StoreContents::Get<std::int32_t>(r, kLayers))},
+            {"layer_lower_limit", Optional(StoreContents::Get<double>(r, kLayerLowerLimit))},
+            {"layer_upper_limit", Optional(StoreContents::Get<double>(r, kLayerUpperLimit))},
+            {"layer_function", Optional(StoreContents::Get<std::int32_t>(r, kLayerFunction))},
+            {"unit_code", Optional(StoreContents::Get<std::int32_t>(r, kUnit))}}},
+          {"channels", channels},
+          {"markers", markers},
+          {"internal_data", internal}};
+}
+
+void PrintContents(const nlohmann::json& j) {
+  auto text = [](const nlohmann::json& value) { return value.is_null() ? std::string("-") : value.is_string() ? value.get<std::string>() : value.dump(); };
+  std::printf("Class          %s\n", j["class_id"].get<std::string>().c_str());
+  std::printf("Header         %s\nData           %s\n", text(j["header_path"]).c_str(), text(j["data_path"]).c_str());
+  const auto& r = j["recording"];
+  std::printf("Recording      %s channels, %s data points, sampling interval %s us, data type %s\n",
+              text(r["channels"]).c_str(), text(r["data_points"]).c_str(), text(r["sampling_interval"]).c_str(),
+              text(r["data_type"]).c_str());
+  std::printf("Channels      ");
+  for (const auto& c : j["channels"]) std::printf(" %s", c["name"].get<std::string>().c_str());
+  std::printf("\nMarkers        %zu\n", j["markers"].size());
+  std::size_t shown = 0;
+  for (const auto& m : j["markers"]) {
+    if (++shown > 8) {
+      std::printf("  ...\n");
+      break;
+    }
+    std::printf("  %8d  %-12s %s\n", m["position"].get<int>(), m["type"].get<std::string>().c_str(),
+                m["description"].get<std::string>().c_str());
+  }
+  if (!j["comment_w"].is_null()) std::printf("Comment\n%s\n", j["comment_w"].get<std::string>().c_str());
+  std::printf("Streams       ");
+  for (const auto& [name, size] : j["streams"].items()) std::printf(" %s (%s)", name.c_str(), size.dump().c_str());
+  std::printf("\n");
+}
+
+}  // namespace
+
+int RunImport(const std::string& header, const std::string& store) {
+  try {
+    ReaderModule module;
+    ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
+    LONG opened = 0;
+    const HRESULT result = reader->OpenRawFile(Utf8ToAnsiText(header).c_str(), &opened);
+    if (result == GDR_S_NOT_THIS_FORMAT) {
+      Complain("not a header file of this format: " + header);
+      return 1;
+    }
+    if (FAILED(result)) {
+      Complain("OpenRawFile failed: " + HexCode(result));
+      return 2;
+    }
+    // The new store is written beside the old one and replaces it only when everything succeeded.
+    const std::string temporary = store + ".importing";
+    ComPtr<IStorage> storage;
+    HRESULT made = StgCreateDocfile(WidePath(temporary).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                    storage.Receive());
+    if (FAILED(made)) {
+      Complain("cannot create " + store + ": " + HexCode(made));
+      return 2;
+    }
+    const char* failed = nullptr;
+    HRESULT code = reader->CreateStorageEntries(storage.Get(), 0);
+    if (FAILED(code)) failed = "CreateStorageEntries";
+    else if (FAILED(code = storage->Commit(STGC_DEFAULT))) failed = "Commit";
+    storage.Reset();
+    std::error_code error;
+    if (!failed) std::filesystem::rename(temporary, store, error);
+    if (failed || error) {
+      std::filesystem::remove(temporary, error);
+      Complain(failed ? std::string(failed) + " failed: " + HexCode(code) : "cannot write " + store);
+      return 2;
+    }
+    return 0;
+  } catch (const COleException& e) {
+    Complain("cannot create the reader object: " + HexCode(e.m_sc));
+    return 2;
+  }
+}
+
+int RunDump(const std::string& path, bool json) {
+  ComPtr<IStorage> storage;
+  const HRESULT opened = StgOpenStorage(WidePath(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                                        storage.Receive());
+  if (FAILED(opened)) {
+    Complain(path + (opened == STG_E_FILEALREADYEXISTS ? " is not a store (a compound file): "
+                     : opened == STG_E_FILENOTFOUND ? " does not exist: " : " is damaged or cannot be read: ") +
+             HexCode(opened));
+    return 2;
+  }
+  StoreContents contents;
+  if (const HRESULT read = ReadStoreContents(storage.Get(), contents); FAILED(read)) {
+    Complain(path + ": the host's data in this store are damaged: " + HexCode(read));
+    return 2;
+  }
+  const nlohmann::json out = ContentsJson(contents);
+  if (json)
+    std::cout << out.dump(2) << "\n";
+  else
+    PrintContents(out);
+  return 0;
+}
+
+int RunRegister(bool unregister) {
+  ReaderModule module;
+  const HRESULT result = unregister ? module.Unregister() : module.Register();
+  std::printf("%s %s\n", unregister ? "DllUnregisterServer" : "DllRegisterServer", HexCode(result).c_str());
+  return FAILED(result) ? 2 : 0;
+}
