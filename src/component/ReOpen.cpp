@@ -15,10 +15,6 @@
 
 namespace {
 
-struct TaskFree {
-  void operator()(void* memory) const { CoTaskMemFree(memory); }
-};
-
 // The path in "DataPath": the text up to its first 0 byte, at most 999 bytes.
 std::string ReadDataPath(IStorage* storage) {
   ComPtr<IStream> stream;
@@ -47,7 +43,7 @@ Value ReadProperty(IHostPropertyWriter& properties, ULONG tag, Value fallback) {
   BYTE* data = nullptr;
   ULONG size = 0;
   const HRESULT result = ThrowIfFailed(properties.GetProperty(tag, 0, &data, &size));
-  const std::unique_ptr<BYTE, TaskFree> owned(data);
+  const TaskMemory<BYTE> owned(data);
   if (result != S_OK) return fallback;
   if (size < sizeof(Value) || !data) AfxThrowOleException(E_FAIL);
   Value value;

@@ -12,10 +12,6 @@
 
 namespace {
 
-struct TaskFree {
-  void operator()(void* memory) const { CoTaskMemFree(memory); }
-};
-
 // A damaged bag may claim any channel count; no more resolutions than this are kept (channels
 // beyond the list scale by 1.0 in the readers).
 constexpr std::int32_t kMostResolutions = 1 << 24;
@@ -37,7 +33,7 @@ void CTaggedStream::WriteToStorage(IStorage* storage) {
   BYTE* bytes = nullptr;
   ULONG size = 0;
   ThrowIfFailed(m_pBag->SaveToMemory(&bytes, &size));
-  const std::unique_ptr<BYTE, TaskFree> owned(bytes);
+  const TaskMemory<BYTE> owned(bytes);
   if (size != 0 && bytes) ThrowIfFailed(stream->Write(bytes, size, nullptr));
 }
 
@@ -64,7 +60,7 @@ void CTaggedStream::GetBytes(ULONG tag, ULONG index, void* value, std::size_t si
   BYTE* data = nullptr;
   ULONG length = 0;
   const HRESULT result = ThrowIfFailed(m_pBag->GetProperty(tag, index, &data, &length));
-  const std::unique_ptr<BYTE, TaskFree> owned(data);
+  const TaskMemory<BYTE> owned(data);
   if (result == S_OK && data && length >= size) std::memcpy(value, data, size);
 }
 

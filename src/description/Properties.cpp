@@ -12,11 +12,8 @@
 
 namespace {
 
-struct TaskFree {
-  void operator()(void* memory) const { CoTaskMemFree(memory); }
-};
-using TaskText = std::unique_ptr<char, TaskFree>;
-using TaskBytes = std::unique_ptr<BYTE, TaskFree>;
+using TaskText = TaskMemory<char>;
+using TaskBytes = TaskMemory<BYTE>;
 
 template <typename Value>
 void SetValue(IHostPropertyWriter& writer, ULONG tag, const Value& value, ULONG index = 0) {

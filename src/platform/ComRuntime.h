@@ -2,6 +2,7 @@
 // The COM runtime of this platform: the task allocator, OLE initialisation, and object activation
 // through a class table in the process, with the registry and module loading behind it.
 #include <cstddef>
+#include <memory>
 
 #include "platform/Unknown.h"
 
@@ -19,6 +20,13 @@ constexpr DWORD REGCLS_MULTIPLEUSE = 1;
 void* CoTaskMemAlloc(std::size_t size);
 void* CoTaskMemRealloc(void* memory, std::size_t size);
 void CoTaskMemFree(void* memory);
+
+// Task-allocated memory owned until it goes.
+struct CoTaskMemDeleter {
+  void operator()(void* memory) const { CoTaskMemFree(memory); }
+};
+template <typename T>
+using TaskMemory = std::unique_ptr<T, CoTaskMemDeleter>;
 
 // A count per thread: S_OK for the first call on a thread, S_FALSE for further ones.
 HRESULT OleInitialize(void* reserved);

@@ -249,49 +249,29 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
 }
 
 // The named decoders: one per format and layout, each choosing its byte order once per read.
-void CBinaryReader::DecodeMuxFloat(LONG position, LONG count, float* block, const Selection& selection) {
-  m_bBigEndian ? DecodeMux<numbers::Float32BigEndian>(position, count, block, selection)
-               : DecodeMux<numbers::Float32>(position, count, block, selection);
-}
-void CBinaryReader::DecodeMuxInt16(LONG position, LONG count, float* block, const Selection& selection) {
-  m_bBigEndian ? DecodeMux<numbers::Int16BigEndian>(position, count, block, selection)
-               : DecodeMux<numbers::Int16>(position, count, block, selection);
-}
-void CBinaryReader::DecodeMuxUInt16(LONG position, LONG count, float* block, const Selection& selection) {
-  m_bBigEndian ? DecodeMux<numbers::UInt16BigEndian>(position, count, block, selection)
-               : DecodeMux<numbers::UInt16>(position, count, block, selection);
+template <typename Little, typename Big>
+void CBinaryReader::DecodeMuxIn(LONG position, LONG count, float* block, const Selection& selection) {
+  m_bBigEndian ? DecodeMux<Big>(position, count, block, selection) : DecodeMux<Little>(position, count, block, selection);
 }
 
-// Vectorized data without a segment length: each channel's points follow its own channel offset.
-void CBinaryReader::DecodeVecFloat(LONG position, LONG count, float* block, const Selection& selection) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) + std::uint64_t(m_nChannelOffset);
-  m_bBigEndian ? DecodeVec<numbers::Float32BigEndian>(position, count, block, selection, stride)
-               : DecodeVec<numbers::Float32>(position, count, block, selection, stride);
-}
-void CBinaryReader::DecodeVecInt16(LONG position, LONG count, float* block, const Selection& selection) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) + std::uint64_t(m_nChannelOffset);
-  m_bBigEndian ? DecodeVec<numbers::Int16BigEndian>(position, count, block, selection, stride)
-               : DecodeVec<numbers::Int16>(position, count, block, selection, stride);
-}
-void CBinaryReader::DecodeVecUInt16(LONG position, LONG count, float* block, const Selection& selection) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) + std::uint64_t(m_nChannelOffset);
-  m_bBigEndian ? DecodeVec<numbers::UInt16BigEndian>(position, count, block, selection, stride)
-               : DecodeVec<numbers::UInt16>(position, count, block, selection, stride);
+// Vectorized data: each channel's run follows its own channel offset, or, with a segment length,
+// one offset comes before all channels and the runs lie back to back.
+template <typename Little, typename Big>
+void CBinaryReader::DecodeVecIn(LONG position, LONG count, float* block, const Selection& selection, bool segmented) {
+  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) +
+                               (segmented ? 0 : std::uint64_t(m_nChannelOffset));
+  m_bBigEndian ? DecodeVec<Big>(position, count, block, selection, stride)
+               : DecodeVec<Little>(position, count, block, selection, stride);
 }
 
-// Vectorized data with a segment length: one channel offset before all channels, blocks back to back.
-void CBinaryReader::DecodeVecSegFloat(LONG position, LONG count, float* block, const Selection& selection) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint);
-  m_bBigEndian ? DecodeVec<numbers::Float32BigEndian>(position, count, block, selection, stride)
-               : DecodeVec<numbers::Float32>(position, count, block, selection, stride);
-}
-void CBinaryReader::DecodeVecSegInt16(LONG position, LONG count, float* block, const Selection& selection) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint);
-  m_bBigEndian ? DecodeVec<numbers::Int16BigEndian>(position, count, block, selection, stride)
-               : DecodeVec<numbers::Int16>(position, count, block, selection, stride);
-}
-void CBinaryReader::DecodeVecSegUInt16(LONG position, LONG count, float* block, const Selection& selection) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint);
-  m_bBigEndian ? DecodeVec<numbers::UInt16BigEndian>(position, count, block, selection, stride)
-               : DecodeVec<numbers::UInt16>(position, count, block, selection, stride);
-}
+using namespace numbers;
+
+void CBinaryReader::DecodeMuxFloat(LONG p, LONG n, float* b, const Selection& s) { DecodeMuxIn<Float32, Float32BigEndian>(p, n, b, s); }
+void CBinaryReader::DecodeMuxInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeMuxIn<Int16, Int16BigEndian>(p, n, b, s); }
+void CBinaryReader::DecodeMuxUInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeMuxIn<UInt16, UInt16BigEndian>(p, n, b, s); }
+void CBinaryReader::DecodeVecFloat(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, false); }
+void CBinaryReader::DecodeVecInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, false); }
+void CBinaryReader::DecodeVecUInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, false); }
+void CBinaryReader::DecodeVecSegFloat(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, true); }
+void CBinaryReader::DecodeVecSegInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, true); }
+void CBinaryReader::DecodeVecSegUInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, true); }

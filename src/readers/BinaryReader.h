@@ -44,6 +44,10 @@ class CBinaryReader : public CIntervalReader {
   void DecodeMux(LONG position, LONG count, float* block, const Selection& selection);
   template <typename Number>
   void DecodeVec(LONG position, LONG count, float* block, const Selection& selection, std::uint64_t channelStride);
+  template <typename Little, typename Big>
+  void DecodeMuxIn(LONG position, LONG count, float* block, const Selection& selection);
+  template <typename Little, typename Big>
+  void DecodeVecIn(LONG position, LONG count, float* block, const Selection& selection, bool segmented);
   // Offsets (in numbers within a row of N × V numbers) and scales of the selected channels.
   void PlanSelection(const Selection& selection);
   // File position of a multiplexed row.

@@ -145,7 +145,7 @@ int Read(const ReadOptions& options) {
     const HRESULT result = data->GetData(LONG(first), n, &block, channels.empty() ? nullptr : channels.data(),
                                          LONG(channels.size()));
     if (FAILED(result)) throw Failure{"GetData failed: " + HexCode(result)};
-    const std::unique_ptr<float, void (*)(void*)> owned(block, CoTaskMemFree);
+    const TaskMemory<float> owned(block);
     const std::size_t floats = std::size_t(n) * std::size_t(perPoint);
     if (!csv) {
       std::fwrite(block, sizeof(float), floats, out);
