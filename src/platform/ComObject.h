@@ -31,7 +31,7 @@ class ComObject : public Interfaces... {
   // The table of implemented interfaces; an object made of parts adds its parts here.
   virtual void* FindInterface(REFIID iid) {
     void* found = nullptr;
-    ((iid == IidOf<Interfaces>() ? (found = static_cast<Interfaces*>(this), true) : false) || ...);
+    (void)((iid == IidOf<Interfaces>() ? (found = static_cast<Interfaces*>(this), true) : false) || ...);
     return found;
   }
 
@@ -106,7 +106,7 @@ class ComAggregatable : public Interfaces... {
       if (iid == IidOf<IUnknown>()) {
         *object = static_cast<IUnknown*>(this);
       } else {
-        ((iid == IidOf<Interfaces>() ? (*object = static_cast<Interfaces*>(&m_Owner), true) : false) || ...);
+        (void)((iid == IidOf<Interfaces>() ? (*object = static_cast<Interfaces*>(&m_Owner), true) : false) || ...);
       }
       if (!*object) return E_NOINTERFACE;
       static_cast<IUnknown*>(*object)->AddRef();

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFA;
 constexpr std::uint32_t kDifatSector = 0xFFFFFFFC;
 constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;

@@ -1,0 +1,56 @@
+// Stores from arbitrary bytes: the property bag's Reset, the compound file decoder, and
+// LoadFromStorage (then GetData) on a store whose streams hold arbitrary bytes.
+#include "FuzzInput.h"
+#include "component/EEGFileReader.h"
+#include "host/HostClasses.h"
+#include "platform/ComRuntime.h"
+#include "platform/CompoundFile.h"
+
+namespace {
+
+void PutStream(IStorage& storage, const char16_t* name, const std::string& bytes) {
+  ComPtr<IStream> stream;
+  if (SUCCEEDED(storage.CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive())))
+    stream->Write(bytes.data(), ULONG(bytes.size()), nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static HostClasses* host = new HostClasses();  // the reference host, for the process
+  (void)host;
+  FuzzInput input(data, size);
+  switch (input.Number(0, 2)) {
+    case 0: {
+      ComPtr<IHostPropertyBag> bag;
+      CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_INPROC_SERVER, IidOf<IHostPropertyBag>(), bag.ReceiveVoid());
+      const std::string bytes = input.Rest();
+      bag->Reset(reinterpret_cast<const BYTE*>(bytes.data()), ULONG(bytes.size()));
+      break;
+    }
+    case 1: {
+      const std::string bytes = input.Rest();
+      std::shared_ptr<StorageNode> root;
+      DecodeCompoundFile({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, root);
+      break;
+    }
+    default: {
+      const std::string dataFile = WriteFuzzFile("s.bin", input.Bytes(std::size_t(input.Number(0, 4000))));
+      ComPtr<IStorage> storage;
+      CreateMemoryStorage(storage.Receive());
+      PutStream(*storage, u"DataPath", input.Flag() ? dataFile + std::string(1, '\0') : input.Bytes(64));
+      PutStream(*storage, u"InternalData", input.Bytes(std::size_t(input.Number(0, 600))));
+      PutStream(*storage, u"HostProperties", input.Rest());
+      ComPtr<IEEGData> reader;
+      IUnknown* inner = (new CEEGFileReader(nullptr))->Inner();
+      inner->AddRef();
+      inner->QueryInterface(IidOf<IEEGData>(), reader.ReceiveVoid());
+      inner->Release();
+      if (SUCCEEDED(reader->LoadFromStorage(storage.Get(), 0))) {
+        float* block = nullptr;
+        if (SUCCEEDED(reader->GetData(0, 10, &block, nullptr, 0))) CoTaskMemFree(block);
+      }
+    }
+  }
+  return 0;
+}
