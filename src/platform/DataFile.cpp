@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Files.h"
@@ -18,6 +19,12 @@ HANDLE CreateFileA(const char* path, DWORD, DWORD, void*, DWORD disposition, DWO
   if (!path || disposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
   const int descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) return INVALID_HANDLE_VALUE;
+  // A folder opens on this platform, but not as a file on Windows.
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+    ::close(descriptor);
+    return INVALID_HANDLE_VALUE;
+  }
   return reinterpret_cast<HANDLE>(std::intptr_t(descriptor));
 }
 
