@@ -53,7 +53,10 @@ std::string AsciiFile(const std::string& name, std::uint64_t lines, int channels
     line.clear();
     for (int c = 0; c < channels; ++c) {
       const int value = int(random() % 200000) - 100000;
-      line.append(c ? " " : "").append(std::to_string(value / 100)).append(".").append(std::to_string(std::abs(value % 100)));
+      line.append(c ? " " : "")
+          .append(std::to_string(value / 100))
+          .append(".")
+          .append(std::to_string(std::abs(value % 100)));
     }
     line += "\n";
     out << line;

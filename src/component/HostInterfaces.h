@@ -83,8 +83,8 @@ class IHostMarkerWriter : public IUnknown {
 class IHostConverter : public IUnknown {
  public:
   virtual HRESULT ValueToDate(double value, LONG* year, LONG* month, LONG* day) = 0;
-  virtual HRESULT DateToValue(LONG year, LONG month, LONG day, LONG hour, LONG minute, LONG second,
-                              LONG microsecond, double* value) = 0;
+  virtual HRESULT DateToValue(LONG year, LONG month, LONG day, LONG hour, LONG minute, LONG second, LONG microsecond,
+                              double* value) = 0;
   virtual HRESULT LookupCoordinates(const char* label, float coordinates[3]) = 0;
   // A task-allocated copy of the label in the host's form; the caller frees it.
   virtual HRESULT ConvertLabel(const char* label, char** converted) = 0;

@@ -76,7 +76,8 @@ GDR_EXPORT HRESULT DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_
 GDR_EXPORT HRESULT DllRegisterServer() {
   HKEY key = nullptr;
   const HRESULT result = WithRegistration([&](IHostRegistration& registration) {
-    const HRESULT registered = registration.RegisterClass(CLSID_GenericDataReader, CReaderApp::Instance(), kReaderProgId);
+    const HRESULT registered =
+        registration.RegisterClass(CLSID_GenericDataReader, CReaderApp::Instance(), kReaderProgId);
     if (FAILED(registered)) return registered;
     registration.RegisterComponent(kReaderCategoryPath, &key, CLSID_GenericDataReader, kReaderDescription);
     return S_OK;

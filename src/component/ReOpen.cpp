@@ -31,8 +31,8 @@ std::string DataFileOfHeader(IStorage* storage, const std::string& headerPath) {
   if (header.Load(headerPath) != HEADER_PARSED) AfxThrowOleException(E_FAIL);
   if (!PathExists(header.m_DataFile)) AfxThrowOleException(GDR_E_DATA_FILE);
   ComPtr<IStream> stream;
-  ThrowIfFailed(storage->CreateStream(u"DataPath", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                      stream.Receive()));
+  ThrowIfFailed(
+      storage->CreateStream(u"DataPath", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive()));
   ThrowIfFailed(stream->Write(header.m_DataFile.c_str(), ULONG(header.m_DataFile.size() + 1), nullptr));
   return header.m_DataFile.substr(0, 999);
 }

@@ -28,8 +28,8 @@ void CTaggedStream::WriteToStorage(IStorage* storage) {
   WriteFields();
   const WideString name = AnsiToWide(m_StreamName);
   ComPtr<IStream> stream;
-  ThrowIfFailed(storage->CreateStream(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                      stream.Receive()));
+  ThrowIfFailed(
+      storage->CreateStream(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive()));
   BYTE* bytes = nullptr;
   ULONG size = 0;
   ThrowIfFailed(m_pBag->SaveToMemory(&bytes, &size));
@@ -41,8 +41,8 @@ int CTaggedStream::ReadFromStorage(IStorage* storage) {
   if (!storage) return 0;
   const WideString name = AnsiToWide(m_StreamName);
   ComPtr<IStream> stream;
-  const HRESULT opened = storage->OpenStream(name.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                                             stream.Receive());
+  const HRESULT opened =
+      storage->OpenStream(name.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, stream.Receive());
   if (opened == STG_E_FILENOTFOUND) return 0;
   ThrowIfFailed(opened);
   STATSTG status{};

@@ -33,8 +33,8 @@ double ReadDate(std::string_view field, IHostConverter& converter) {
 }
 
 // One marker line's value: up to seven fields. Nothing when the position field is never reached.
-std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t channelCount,
-                                           IHostConverter& converter, std::int32_t& timeZeroPosition) {
+std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t channelCount, IHostConverter& converter,
+                                           std::int32_t& timeZeroPosition) {
   MarkerInfo marker;
   std::string_view rest = Trim(value);
   bool positionRead = false;
@@ -44,8 +44,12 @@ std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t 
     const std::string_view field = Trim(rest.substr(0, comma));
     rest = last ? std::string_view() : rest.substr(comma + 1);
     switch (k) {
-      case 1: marker.type = Unescape(field); break;
-      case 2: marker.description = Unescape(field); break;
+      case 1:
+        marker.type = Unescape(field);
+        break;
+      case 2:
+        marker.description = Unescape(field);
+        break;
       case 3:
         if (!field.empty() && IsAsciiLetter(field.front())) {
           // A further piece of the description; the next field is again the position.
@@ -57,7 +61,9 @@ std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t 
         positionRead = true;
         if (!field.empty() && timeZeroPosition == -1 && marker.type == "Time 0") timeZeroPosition = marker.position;
         break;
-      case 4: marker.points = std::int32_t(std::max<std::int64_t>(ReadInt(field), 1)); break;
+      case 4:
+        marker.points = std::int32_t(std::max<std::int64_t>(ReadInt(field), 1));
+        break;
       case 5: {
         const std::int64_t channel = std::max<std::int64_t>(ReadInt(field) - 1, -1);
         marker.channel = channel >= channelCount ? -1 : std::int32_t(channel);
@@ -66,7 +72,9 @@ std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t 
       case 6:
         if (field.size() == 20 || field.size() == 21) marker.date = ReadDate(field, converter);
         break;
-      case 7: marker.flag = ReadInt(field) != 0; break;
+      case 7:
+        marker.flag = ReadInt(field) != 0;
+        break;
     }
     if (last || k == 7) break;
     ++k;
@@ -87,7 +95,8 @@ std::vector<MarkerInfo> ReadMarkerFile(std::string_view path, std::int32_t chann
     if (!line.empty() && line.front() == '[') {
       if (inSection) break;  // the section ends at the next section line
       const std::size_t close = line.find(']');
-      inSection = close != std::string::npos && EqualsNoCase(std::string_view(line).substr(1, close - 1), "Marker Infos");
+      inSection =
+          close != std::string::npos && EqualsNoCase(std::string_view(line).substr(1, close - 1), "Marker Infos");
       continue;
     }
     if (!inSection || line.size() < 2 || ToLowerAscii(line[0]) != 'm' || ToLowerAscii(line[1]) != 'k') continue;
@@ -121,11 +130,11 @@ void CompleteAndSortMarkers(std::vector<MarkerInfo>& markers, std::int32_t segme
 
 void WriteMarkers(const CHeaderFile& header, IStorage* storage, std::int32_t& timeZeroPosition) {
   ComPtr<IHostMarkerWriter> writer;
-  ThrowIfFailed(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostMarkerWriter>(),
-                                 writer.ReceiveVoid()));
+  ThrowIfFailed(
+      CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostMarkerWriter>(), writer.ReceiveVoid()));
   ComPtr<IHostConverter> converter;
-  ThrowIfFailed(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostConverter>(),
-                                 converter.ReceiveVoid()));
+  ThrowIfFailed(
+      CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostConverter>(), converter.ReceiveVoid()));
   ThrowIfFailed(writer->Attach(storage));
 
   std::vector<MarkerInfo> markers;

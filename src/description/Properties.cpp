@@ -78,8 +78,8 @@ void WriteChannelDescription(IHostPropertyWriter& writer, IHostPropertyBag& bag,
   if (census.several && channel.UnitCode != census.common)
     ThrowIfFailed(bag.SetProperty(channel_tag::kUnit, 0, &channel.UnitCode, 4));
   if (!channel.UnitText.empty())
-    ThrowIfFailed(bag.SetProperty(channel_tag::kUnitText, 0, channel.UnitText.c_str(),
-                                  ULONG(2 * channel.UnitText.size() + 2)));
+    ThrowIfFailed(
+        bag.SetProperty(channel_tag::kUnitText, 0, channel.UnitText.c_str(), ULONG(2 * channel.UnitText.size() + 2)));
   float coordinates[3];
   if (channel.HasCoordinates)
     std::memcpy(coordinates, channel.Coordinates, sizeof coordinates);

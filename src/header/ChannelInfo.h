@@ -6,8 +6,8 @@
 #include "platform/WinTypes.h"
 
 struct CChannelInfo {
-  std::string Name;       // ANSI; defaults to the 1-based channel number
-  std::string Reference;  // ANSI; may be empty
+  std::string Name;         // ANSI; defaults to the 1-based channel number
+  std::string Reference;    // ANSI; may be empty
   float Resolution = 1.0f;  // value of one data unit in the channel's unit, greater than 0
   float Coordinates[3] = {0.0f, 0.0f, 0.0f};
   bool HasCoordinates = false;  // the [Coordinates] entry had exactly three fields

@@ -55,8 +55,7 @@ bool CHeaderFile::InterpretChannels() {
   return true;
 }
 
-bool CHeaderFile::InterpretChannelEntry(CChannelInfo& channel, const std::string& key,
-                                        const std::string& value) {
+bool CHeaderFile::InterpretChannelEntry(CChannelInfo& channel, const std::string& key, const std::string& value) {
   const std::vector<std::string_view> fields = SplitFields(Trim(value), ',', 4);
   auto field = [&](std::size_t index) { return index < fields.size() ? Trim(fields[index]) : std::string_view(); };
 

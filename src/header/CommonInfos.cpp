@@ -24,13 +24,12 @@ bool CHeaderFile::InterpretChannelCount(const Section& common) {
 }
 
 bool CHeaderFile::InterpretSampling(const Section& common) {
-  static constexpr Keyword kDataTypes[] = {
-      {"TIMEDOMAIN", TIMEDOMAIN},
-      {"TIMEDOMAIN_COMPLEX", TIMEDOMAIN_COMPLEX},
-      {"FREQUENCYDOMAIN", FREQUENCYDOMAIN},
-      {"FREQUENCYDOMAIN_COMPLEX", FREQUENCYDOMAIN_COMPLEX},
-      {"TIMEFREQUENCYDOMAIN", TIMEFREQUENCYDOMAIN},
-      {"TIMEFREQUENCYDOMAIN_COMPLEX", TIMEFREQUENCYDOMAIN_COMPLEX}};
+  static constexpr Keyword kDataTypes[] = {{"TIMEDOMAIN", TIMEDOMAIN},
+                                           {"TIMEDOMAIN_COMPLEX", TIMEDOMAIN_COMPLEX},
+                                           {"FREQUENCYDOMAIN", FREQUENCYDOMAIN},
+                                           {"FREQUENCYDOMAIN_COMPLEX", FREQUENCYDOMAIN_COMPLEX},
+                                           {"TIMEFREQUENCYDOMAIN", TIMEFREQUENCYDOMAIN},
+                                           {"TIMEFREQUENCYDOMAIN_COMPLEX", TIMEFREQUENCYDOMAIN_COMPLEX}};
   if (!ReadKeyword(common, "DataType", kDataTypes, TIMEDOMAIN, m_DataType)) return false;
 
   const std::string* interval = FindKey(common, "SamplingInterval");
@@ -73,8 +72,7 @@ bool CHeaderFile::InterpretCounts(const Section& common) {
       !ReadKeyword(common, "SegmentationType", kSegmentations, NOTSEGMENTED, m_SegmentationType))
     return false;
   m_SegmentDataPoints = 0;
-  if (m_SegmentationType != NOTSEGMENTED &&
-      !ReadWholeNumber(common, "SegmentDataPoints", 0, 0, m_SegmentDataPoints))
+  if (m_SegmentationType != NOTSEGMENTED && !ReadWholeNumber(common, "SegmentDataPoints", 0, 0, m_SegmentDataPoints))
     return false;
   return ReadKeyword(common, "DataOrientation", kOrientations, MULTIPLEXED, m_DataOrientation) &&
          ReadKeyword(common, "DataFormat", kFormats, FORMAT_ASCII, m_SampleFormat);
@@ -92,8 +90,8 @@ bool CHeaderFile::InterpretLayers(const Section& common) {
   return ReadKeyword(common, "LayerFunction", kFunctions, LAYER_LINEAR, m_LayerFunction);
 }
 
-bool CHeaderFile::ReadWholeNumber(const Section& section, std::string_view key, std::int32_t absent,
-                                  std::int32_t least, std::int32_t& target) {
+bool CHeaderFile::ReadWholeNumber(const Section& section, std::string_view key, std::int32_t absent, std::int32_t least,
+                                  std::int32_t& target) {
   const std::string* value = FindKey(section, key);
   if (!value) return target = absent, true;
   target = StrToLong(value->c_str());

@@ -34,8 +34,7 @@ std::string WideToAnsi(WideStringView text) {
   const int length = CheckedLength(text.size());
   // As many bytes as the text has characters: enough for any single-byte code page.
   std::string ansi(text.size(), '\0');
-  const int written =
-      WideCharToMultiByte(CP_ACP, 0, text.data(), length, ansi.data(), length, nullptr, nullptr);
+  const int written = WideCharToMultiByte(CP_ACP, 0, text.data(), length, ansi.data(), length, nullptr, nullptr);
   ansi.resize(std::size_t(std::max(written, 0)));
   return ansi;
 }

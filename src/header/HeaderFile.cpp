@@ -7,8 +7,9 @@
 #include "platform/CNumbers.h"
 
 CHeaderFile::CHeaderFile()
-    : m_UnitCodes{{u"\u00B5v", 0},      {u"-", 1},         {u"\u00B5v/hz", 2},
-                  {u"\u00B5v\u00B2", 3}, {u"\u00B5v\u00B2/hz", 4}, {u"\u00B5v/m\u00B2", 5}} {}
+    : m_UnitCodes{{u"\u00B5v", 0},          {u"-", 1},
+                  {u"\u00B5v/hz", 2},       {u"\u00B5v\u00B2", 3},
+                  {u"\u00B5v\u00B2/hz", 4}, {u"\u00B5v/m\u00B2", 5}} {}
 
 int CHeaderFile::Load(std::string_view path) {
   m_HeaderPath = std::string(path);
@@ -28,8 +29,8 @@ bool CHeaderFile::CheckIdentification() {
   const std::size_t digit = lower.find_first_of("0123456789");
   if (digit == std::string::npos || StrToDouble(lower.c_str() + digit) < 1.0) return false;
 
-  static constexpr std::string_view kKnownWords[] = {"tarvo", "sylvex", "data",   "exchange",
-                                                     "header", "file",  "version"};
+  static constexpr std::string_view kKnownWords[] = {"tarvo",  "sylvex", "data",   "exchange",
+                                                     "header", "file",   "version"};
   static constexpr std::string_view kSeparators = "\t ,";
   int known = 0;
   std::string_view rest = lower;

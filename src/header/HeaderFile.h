@@ -121,10 +121,9 @@ class CHeaderFile {
       if (EqualsNoCase(*value, keyword.name)) return target = static_cast<Code>(keyword.code), true;
     return RefuseValue(key, *value);
   }
-  bool ReadWholeNumber(const Section& section, std::string_view key, std::int32_t absent,
-                       std::int32_t least, std::int32_t& target);
-  bool ReadFraction(const Section& section, std::string_view key, double absent, double least,
-                    double& target);
+  bool ReadWholeNumber(const Section& section, std::string_view key, std::int32_t absent, std::int32_t least,
+                       std::int32_t& target);
+  bool ReadFraction(const Section& section, std::string_view key, double absent, double least, double& target);
 
   // "NumberOfChannels", kept until the channel list is built: the list is allocated only after the
   // keys before it have been checked.

@@ -16,9 +16,12 @@ __extension__ using Int128 = __int128;
 // Half-bytes of one stored value, so that packed 12-bit values (1.5 bytes) count exactly.
 std::int64_t HalfBytesPerValue(std::uint32_t sampleFormat) {
   switch (sampleFormat) {
-    case FORMAT_IEEE_FLOAT_32: return 8;
-    case FORMAT_ATS_INT_12_PACKED: return 3;
-    default: return 4;
+    case FORMAT_IEEE_FLOAT_32:
+      return 8;
+    case FORMAT_ATS_INT_12_PACKED:
+      return 3;
+    default:
+      return 4;
   }
 }
 
@@ -89,8 +92,7 @@ bool CHeaderFile::CountTrailerDataPoints(const std::string& trailerValue) {
     m_DataPoints = points;
     return m_DataPoints > 0 || RefuseValue("TrailerSize", trailerValue);
   }
-  return m_DataPoints == points ||
-         Fail("\"TrailerSize\" results in different data points than \"DataPoints\" value.");
+  return m_DataPoints == points || Fail("\"TrailerSize\" results in different data points than \"DataPoints\" value.");
 }
 
 bool CHeaderFile::ComputeDataLength() {
@@ -120,9 +122,8 @@ std::int64_t CHeaderFile::BinaryDataPoints(std::int64_t rest) const {
   const Int128 halfBytesPerPoint = Int128(HalfBytesPerValue(m_SampleFormat)) * NumbersPerDataPoint();
   Int128 points;
   if (m_SegmentHeaderSize > 0) {
-    const Int128 segmentHalfBytes =
-        (m_SegmentDataPoints * halfBytesPerPoint + 2 * Int128(m_ChannelOffset)) * channels +
-        2 * Int128(m_SegmentHeaderSize);
+    const Int128 segmentHalfBytes = (m_SegmentDataPoints * halfBytesPerPoint + 2 * Int128(m_ChannelOffset)) * channels +
+                                    2 * Int128(m_SegmentHeaderSize);
     points = m_SegmentDataPoints * (2 * Int128(rest) / segmentHalfBytes);
   } else {
     points = 2 * (Int128(rest) - Int128(m_ChannelOffset) * channels) / (channels * halfBytesPerPoint);
@@ -147,7 +148,8 @@ bool CHeaderFile::CheckPackedLayout() {
   const bool complex = (m_DataType & 0xFF) == 2;
   if (m_SampleFormat == FORMAT_ATS_INT_12_PACKED &&
       (m_UseBigEndianOrder == 1 || m_DataOrientation == VECTORIZED || m_SegmentHeaderSize != 0 || complex))
-    return Fail("\"ATS_INT_12_PACKED\" works not with data that are in big endian order, vectorized, "
-                "contain segments or are complex.");
+    return Fail(
+        "\"ATS_INT_12_PACKED\" works not with data that are in big endian order, vectorized, "
+        "contain segments or are complex.");
   return true;
 }

@@ -29,6 +29,8 @@ struct CompactText {
   std::vector<Line> lines;
 
   std::span<char> Text() { return {text.get(), size}; }
-  std::string_view operator[](std::size_t index) const { return {text.get() + lines[index].start, lines[index].length}; }
+  std::string_view operator[](std::size_t index) const {
+    return {text.get() + lines[index].start, lines[index].length};
+  }
 };
 CompactText ReadCompactText(std::string_view path);

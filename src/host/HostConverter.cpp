@@ -41,7 +41,8 @@ const long kOleEpoch = DaysFromCivil(1899, 12, 30);
 
 bool SameLabel(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 struct Position {
@@ -52,11 +53,11 @@ struct Position {
 // The standard 10-20 positions on the unit sphere: theta from the vertex (negative on the left),
 // phi from the right-left axis towards the nose.
 constexpr Position kPositions[] = {
-    {"Fp1", 1, -90, -72}, {"Fpz", 1, 90, 90}, {"Fp2", 1, 90, 72},   {"F7", 1, -90, -36}, {"F3", 1, -60, -51},
-    {"Fz", 1, 45, 90},    {"F4", 1, 60, 51},  {"F8", 1, 90, 36},    {"T7", 1, -90, 0},   {"C3", 1, -45, 0},
-    {"Cz", 1, 0, 0},      {"C4", 1, 45, 0},   {"T8", 1, 90, 0},     {"P7", 1, -90, 36},  {"P3", 1, -60, 51},
-    {"Pz", 1, 45, -90},   {"P4", 1, 60, -51}, {"P8", 1, 90, -36},   {"O1", 1, -90, 72},  {"Oz", 1, 90, -90},
-    {"O2", 1, 90, -72},   {"T3", 1, -90, 0},  {"T4", 1, 90, 0},     {"T5", 1, -90, 36},  {"T6", 1, 90, -36},
+    {"Fp1", 1, -90, -72}, {"Fpz", 1, 90, 90}, {"Fp2", 1, 90, 72}, {"F7", 1, -90, -36}, {"F3", 1, -60, -51},
+    {"Fz", 1, 45, 90},    {"F4", 1, 60, 51},  {"F8", 1, 90, 36},  {"T7", 1, -90, 0},   {"C3", 1, -45, 0},
+    {"Cz", 1, 0, 0},      {"C4", 1, 45, 0},   {"T8", 1, 90, 0},   {"P7", 1, -90, 36},  {"P3", 1, -60, 51},
+    {"Pz", 1, 45, -90},   {"P4", 1, 60, -51}, {"P8", 1, 90, -36}, {"O1", 1, -90, 72},  {"Oz", 1, 90, -90},
+    {"O2", 1, 90, -72},   {"T3", 1, -90, 0},  {"T4", 1, 90, 0},   {"T5", 1, -90, 36},  {"T6", 1, 90, -36},
 };
 
 }  // namespace
@@ -73,9 +74,8 @@ HRESULT HostConverter::ValueToDate(double value, LONG* year, LONG* month, LONG* 
 HRESULT HostConverter::DateToValue(LONG year, LONG month, LONG day, LONG hour, LONG minute, LONG second,
                                    LONG microsecond, double* value) {
   if (!value) return E_POINTER;
-  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-      hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || microsecond < 0 ||
-      microsecond > 999999)
+  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour < 0 ||
+      hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || microsecond < 0 || microsecond > 999999)
     return E_INVALIDARG;
   const double days = double(DaysFromCivil(year, month, day) - kOleEpoch);
   const double fraction = ((hour * 60.0 + minute) * 60.0 + second + microsecond / 1e6) / 86400.0;

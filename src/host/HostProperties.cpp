@@ -67,7 +67,9 @@ HRESULT HostPropertyBag::Reset(const BYTE* data, ULONG size) {
   return S_OK;
 }
 
-HRESULT HostPropertyBag::SaveToMemory(BYTE** data, ULONG* size) { return TaskCopyBytes(m_Entries.Encode(), data, size); }
+HRESULT HostPropertyBag::SaveToMemory(BYTE** data, ULONG* size) {
+  return TaskCopyBytes(m_Entries.Encode(), data, size);
+}
 
 HRESULT HostPropertyBag::SetProperty(ULONG tag, ULONG index, const void* data, ULONG size) {
   std::span<const std::uint8_t> bytes;

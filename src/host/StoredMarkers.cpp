@@ -91,8 +91,8 @@ std::optional<std::vector<StoredMarker>> DecodeMarkers(std::span<const std::uint
   std::vector<StoredMarker> markers(count);
   for (StoredMarker& marker : markers) {
     std::uint32_t flags;
-    if (!in.GetInt(marker.position) || !in.GetInt(marker.points) || !in.GetInt(marker.channel) ||
-        !in.Get32(flags) || !in.GetDouble(marker.date) || !in.GetText(marker.type) || !in.GetText(marker.description))
+    if (!in.GetInt(marker.position) || !in.GetInt(marker.points) || !in.GetInt(marker.channel) || !in.Get32(flags) ||
+        !in.GetDouble(marker.date) || !in.GetText(marker.type) || !in.GetText(marker.description))
       return std::nullopt;
     marker.flag = flags & 1;
     marker.hasDate = flags & 2;

@@ -1,12 +1,12 @@
 #include "platform/CNumbers.h"
 
+#include <locale.h>
+
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <limits>
 #include <string>
-
-#include <locale.h>
 
 namespace {
 

@@ -10,10 +10,10 @@ constexpr char16_t kReplacement = 0xFFFD;
 
 // Windows-1252 bytes 0x80 to 0x9F; the five bytes the code page leaves undefined map to the C1
 // control of the same value, as the Windows tables do. Every other byte is its own code point.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char16_t Cp1252ToUnicode(unsigned char byte) {
   return (byte >= 0x80 && byte <= 0x9F) ? kCp1252High[byte - 0x80] : char16_t(byte);
@@ -96,8 +96,7 @@ bool PutUtf8(Sink<char>& sink, char32_t codePoint) {
   if (codePoint < 0x80) return put(codePoint);
   if (codePoint < 0x800) return put(0xC0 | (codePoint >> 6)) && put(0x80 | (codePoint & 0x3F));
   if (codePoint < 0x10000)
-    return put(0xE0 | (codePoint >> 12)) && put(0x80 | ((codePoint >> 6) & 0x3F)) &&
-           put(0x80 | (codePoint & 0x3F));
+    return put(0xE0 | (codePoint >> 12)) && put(0x80 | ((codePoint >> 6) & 0x3F)) && put(0x80 | (codePoint & 0x3F));
   return put(0xF0 | (codePoint >> 18)) && put(0x80 | ((codePoint >> 12) & 0x3F)) &&
          put(0x80 | ((codePoint >> 6) & 0x3F)) && put(0x80 | (codePoint & 0x3F));
 }
@@ -119,11 +118,9 @@ bool ResolveLength(const Unit* text, int& count) {
 
 UINT GetACP() { return 1252; }
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, const char* bytes, int byteCount, WCHAR* wide,
-                        int wideCount) {
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* bytes, int byteCount, WCHAR* wide, int wideCount) {
   if (codePage == CP_ACP) codePage = GetACP();
-  if ((codePage != CP_UTF8 && codePage != 1252) || wideCount < 0 || !ResolveLength(bytes, byteCount))
-    return 0;
+  if ((codePage != CP_UTF8 && codePage != 1252) || wideCount < 0 || !ResolveLength(bytes, byteCount)) return 0;
   Sink<WCHAR> sink(wideCount == 0 ? nullptr : wide, wideCount);
   const auto* p = reinterpret_cast<const unsigned char*>(bytes);
   const std::size_t size = std::size_t(byteCount);
@@ -140,11 +137,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* bytes, int byteC
   return sink.Count();
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* wide, int wideCount, char* bytes,
-                        int byteCount, const char* defaultChar, BOOL* usedDefaultChar) {
+int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* wide, int wideCount, char* bytes, int byteCount,
+                        const char* defaultChar, BOOL* usedDefaultChar) {
   if (codePage == CP_ACP) codePage = GetACP();
-  if ((codePage != CP_UTF8 && codePage != 1252) || byteCount < 0 || !ResolveLength(wide, wideCount))
-    return 0;
+  if ((codePage != CP_UTF8 && codePage != 1252) || byteCount < 0 || !ResolveLength(wide, wideCount)) return 0;
   if (codePage == CP_UTF8 && (defaultChar || usedDefaultChar)) return 0;
   if (usedDefaultChar) *usedDefaultChar = FALSE;
   const char replacement = defaultChar ? *defaultChar : '?';

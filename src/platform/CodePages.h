@@ -14,11 +14,10 @@ UINT GetACP();
 // only the needed size is returned. Returns the number of code units written, 0 on failure (an
 // unknown code page, bad arguments, a buffer too small, or invalid UTF-8 with MB_ERR_INVALID_CHARS).
 // Without that flag, every ill-formed UTF-8 subsequence becomes U+FFFD.
-int MultiByteToWideChar(UINT codePage, DWORD flags, const char* bytes, int byteCount, WCHAR* wide,
-                        int wideCount);
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* bytes, int byteCount, WCHAR* wide, int wideCount);
 
 // Converts UTF-16 to bytes. For the ANSI code page a character that it lacks becomes `defaultChar`
 // ("?" when null) and `usedDefaultChar` is set; for UTF-8 both must be null and unpaired surrogates
 // become U+FFFD. Returns the number of bytes written (or needed when `byteCount` is 0), 0 on failure.
-int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* bytes,
-                        int byteCount, const char* defaultChar, BOOL* usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* bytes, int byteCount,
+                        const char* defaultChar, BOOL* usedDefaultChar);

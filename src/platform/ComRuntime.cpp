@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/ComPtr.h"
-#include "platform/Module.h"
 #include "platform/Memory.h"
+#include "platform/Module.h"
 #include "platform/Registry.h"
 
 void* CoTaskMemAlloc(std::size_t size) {
@@ -51,8 +51,7 @@ using GetClassObjectFunction = HRESULT (*)(REFCLSID, REFIID, void**);
 HRESULT GetRegisteredClassObject(REFCLSID clsid, REFIID iid, void** object) {
   const std::string key = "CLSID\\" + GuidToString(clsid) + "\\InprocServer32";
   HKEY opened = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-    return REGDB_E_CLASSNOTREG;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return REGDB_E_CLASSNOTREG;
   char path[4096];
   DWORD size = sizeof path;
   const LONG found = RegQueryValueExA(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);

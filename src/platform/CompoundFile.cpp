@@ -114,8 +114,8 @@ class Decoder {
   }
 
   // The sectors of a chain; `expected` sectors when given, and each claimed once.
-  std::vector<std::uint32_t> Chain(std::uint32_t first, const std::vector<std::uint32_t>& table,
-                                   std::size_t limit, std::optional<std::size_t> expected, bool claim) {
+  std::vector<std::uint32_t> Chain(std::uint32_t first, const std::vector<std::uint32_t>& table, std::size_t limit,
+                                   std::optional<std::size_t> expected, bool claim) {
     std::vector<std::uint32_t> chain;
     std::set<std::uint32_t> seen;
     for (std::uint32_t sector = first; sector != kEndOfChain; sector = table[sector]) {
@@ -189,8 +189,8 @@ class Decoder {
   void ReadEntry(const std::uint8_t* entry, StorageNode& node, int depth) {
     const std::uint16_t nameBytes = Get16(entry + 64);
     const std::uint8_t type = entry[66];
-    if (nameBytes < 4 || nameBytes > 64 || nameBytes % 2 != 0 || Get16(entry + nameBytes - 2) != 0 ||
-        entry[67] > 1 || (type != kStorageType && type != kStreamType))
+    if (nameBytes < 4 || nameBytes > 64 || nameBytes % 2 != 0 || Get16(entry + nameBytes - 2) != 0 || entry[67] > 1 ||
+        (type != kStorageType && type != kStreamType))
       throw Damaged{};
     WideString name;
     for (std::size_t i = 0; i + 2 < nameBytes; i += 2) name += char16_t(Get16(entry + i));
@@ -369,7 +369,8 @@ class Encoder {
 
   std::uint32_t AddChain(std::size_t sectors) {
     const std::uint32_t first = std::uint32_t(m_Fat.size());
-    for (std::size_t i = 0; i < sectors; ++i) m_Fat.push_back(i + 1 < sectors ? first + std::uint32_t(i) + 1 : kEndOfChain);
+    for (std::size_t i = 0; i < sectors; ++i)
+      m_Fat.push_back(i + 1 < sectors ? first + std::uint32_t(i) + 1 : kEndOfChain);
     return first;
   }
 

@@ -1,11 +1,11 @@
 // Compound files on disk: read whole and checked when opened, written whole and atomically on commit.
-#include <cerrno>
-#include <cstring>
-#include <string>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "platform/CodePages.h"
 #include "platform/CompoundFile.h"
@@ -24,13 +24,17 @@ std::string NativePath(const WCHAR* path) {
 HRESULT FromErrno(int error, HRESULT otherwise) {
   switch (error) {
     case ENOSPC:
-    case EDQUOT: return STG_E_MEDIUMFULL;
+    case EDQUOT:
+      return STG_E_MEDIUMFULL;
     case EACCES:
     case EPERM:
-    case EROFS: return STG_E_ACCESSDENIED;
+    case EROFS:
+      return STG_E_ACCESSDENIED;
     case ENOENT:
-    case ENOTDIR: return STG_E_PATHNOTFOUND;
-    default: return otherwise;
+    case ENOTDIR:
+      return STG_E_PATHNOTFOUND;
+    default:
+      return otherwise;
   }
 }
 

@@ -1,11 +1,11 @@
 #include "platform/DataFile.h"
 
-#include <algorithm>
-#include <cerrno>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 #include "platform/Files.h"
 

@@ -1,12 +1,12 @@
 #include "platform/Files.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/Exceptions.h"
 

@@ -64,8 +64,7 @@ class OpenElement {
 
 class MemoryStream final : public ComObject<IStream> {
  public:
-  MemoryStream(std::shared_ptr<StorageElement> element, DWORD mode)
-      : m_Element(std::move(element)), m_Mode(mode) {}
+  MemoryStream(std::shared_ptr<StorageElement> element, DWORD mode) : m_Element(std::move(element)), m_Mode(mode) {}
 
   HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
     if (read) *read = 0;
@@ -101,10 +100,17 @@ class MemoryStream final : public ComObject<IStream> {
   HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) override {
     std::int64_t base;
     switch (origin) {
-      case STREAM_SEEK_SET: base = 0; break;
-      case STREAM_SEEK_CUR: base = std::int64_t(m_Position); break;
-      case STREAM_SEEK_END: base = std::int64_t(m_Element->stream->size()); break;
-      default: return STG_E_INVALIDFUNCTION;
+      case STREAM_SEEK_SET:
+        base = 0;
+        break;
+      case STREAM_SEEK_CUR:
+        base = std::int64_t(m_Position);
+        break;
+      case STREAM_SEEK_END:
+        base = std::int64_t(m_Element->stream->size());
+        break;
+      default:
+        return STG_E_INVALIDFUNCTION;
     }
     std::int64_t target;
     if (__builtin_add_overflow(base, move.QuadPart, &target) || target < 0) return STG_E_INVALIDFUNCTION;
@@ -382,9 +388,7 @@ HRESULT CreateMemoryStorage(IStorage** storage) {
   return S_OK;
 }
 
-HRESULT WriteClassStg(IStorage* storage, REFCLSID clsid) {
-  return storage ? storage->SetClass(clsid) : E_INVALIDARG;
-}
+HRESULT WriteClassStg(IStorage* storage, REFCLSID clsid) { return storage ? storage->SetClass(clsid) : E_INVALIDARG; }
 
 HRESULT ReadClassStg(IStorage* storage, CLSID* clsid) {
   if (!storage || !clsid) return E_INVALIDARG;

@@ -6,9 +6,7 @@
 #include <cstring>
 #include <string>
 
-HMODULE LoadLibraryA(const char* path) {
-  return static_cast<HMODULE>(::dlopen(path, RTLD_NOW | RTLD_LOCAL));
-}
+HMODULE LoadLibraryA(const char* path) { return static_cast<HMODULE>(::dlopen(path, RTLD_NOW | RTLD_LOCAL)); }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {
   // The C and POSIX way to turn an object pointer into a function pointer.

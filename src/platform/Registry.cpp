@@ -21,7 +21,7 @@ struct Key {
   std::string path;                           // as first written
   std::map<std::string, std::string> values;  // folded name ("@" the default) to data
 };
-using Keys = std::map<std::string, Key>;      // folded path to key
+using Keys = std::map<std::string, Key>;  // folded path to key
 
 struct State {
   std::mutex lock;
@@ -116,7 +116,7 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, 
   Keys keys = Load();
   const bool existed = keys.count(Fold(path)) != 0;
   // Every key on the way is made too.
-  for (std::size_t end = path.find('\\'); ; end = path.find('\\', end + 1)) {
+  for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
     const std::string prefix = path.substr(0, end);
     Key& made = keys[Fold(prefix)];
     if (made.path.empty()) made.path = prefix;

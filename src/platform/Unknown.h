@@ -7,9 +7,9 @@
 template <typename Interface>
 struct InterfaceId;
 
-#define GDR_INTERFACE_ID(Interface, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7) \
-  template <>                                                                  \
-  struct InterfaceId<Interface> {                                              \
+#define GDR_INTERFACE_ID(Interface, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7)  \
+  template <>                                                                    \
+  struct InterfaceId<Interface> {                                                \
     static constexpr IID value = {d1, d2, d3, {b0, b1, b2, b3, b4, b5, b6, b7}}; \
   };
 

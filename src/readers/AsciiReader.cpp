@@ -21,9 +21,9 @@ float ReadNumber(std::string_view run) {
 
 }  // namespace
 
-HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
-                           bool multiplexed, const std::vector<float>& resolutions, bool complex,
-                           std::int32_t layers, char decimalSymbol, std::int32_t skipLines, std::int32_t skipColumns) {
+HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+                           const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
+                           std::int32_t skipLines, std::int32_t skipColumns) {
   return m_OpenResult = Guarded([&] {
            Initialize(dataFile, channels, dataPoints, multiplexed, resolutions, complex, layers);
            m_cDecimalSymbol = decimalSymbol;
@@ -60,8 +60,8 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Place&& pl
   if (!m_Indexed) BuildIndex();
   if (end > m_FirstNumber.back()) AfxThrowOleException(GDR_E_FILE);  // the lines run out
   // The data line that holds stream number `first`: the last one whose first number is not beyond it.
-  std::size_t line = std::size_t(std::upper_bound(m_FirstNumber.begin(), m_FirstNumber.end() - 1, first) -
-                                 m_FirstNumber.begin()) - 1;
+  std::size_t line =
+      std::size_t(std::upper_bound(m_FirstNumber.begin(), m_FirstNumber.end() - 1, first) - m_FirstNumber.begin()) - 1;
   const std::size_t firstLine = std::size_t(std::max(m_nSkipLines, 0));
   std::uint64_t g = m_FirstNumber[line];
   for (; g < end; ++line) {
@@ -84,8 +84,8 @@ void CASCIIReader::FillAllChannels(std::int64_t position, std::int64_t count, fl
   // Vectorized: each channel's points lie in a run of its own; the last channel's run decides
   // whether the stream is long enough.
   const std::int64_t points = m_nDataPoints;
-  const std::uint64_t end = values * ((channels - 1) * std::uint64_t(std::max<std::int64_t>(points, 0)) +
-                                      std::uint64_t(position + count));
+  const std::uint64_t end =
+      values * ((channels - 1) * std::uint64_t(std::max<std::int64_t>(points, 0)) + std::uint64_t(position + count));
   if (channels == 0 || end == 0) return;
   if (!m_Indexed) BuildIndex();
   if (end > m_FirstNumber.back()) AfxThrowOleException(GDR_E_FILE);
@@ -100,8 +100,7 @@ void CASCIIReader::FillAllChannels(std::int64_t position, std::int64_t count, fl
   }
 }
 
-HRESULT CASCIIReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels,
-                                   LONG channelCount) {
+HRESULT CASCIIReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) {
   return ReadWith(position, count, block, channels, channelCount, [&](float* data, const Selection& selection) {
     const std::size_t values = std::size_t(m_nValuesPerPoint);
     const std::size_t allChannels = std::size_t(m_nChannels);

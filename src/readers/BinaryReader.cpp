@@ -32,8 +32,8 @@ CBinaryReader::~CBinaryReader() {
   if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
 }
 
-HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
-                            bool multiplexed, const std::vector<float>& resolutions, bool complex, std::int32_t layers,
+HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+                            const std::vector<float>& resolutions, bool complex, std::int32_t layers,
                             std::int32_t binaryFormat, std::int32_t dataOffset, std::int32_t channelOffset,
                             bool bigEndian, std::int32_t segmentHeaderSize, std::int32_t segmentDataPoints) {
   Initialize(dataFile, channels, dataPoints, multiplexed, resolutions, complex, layers);
@@ -52,15 +52,18 @@ HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, st
   switch (binaryFormat) {
     case FORMAT_IEEE_FLOAT_32:
       m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxFloat
-                                : segmented ? &CBinaryReader::DecodeVecSegFloat : &CBinaryReader::DecodeVecFloat;
+                    : segmented ? &CBinaryReader::DecodeVecSegFloat
+                                : &CBinaryReader::DecodeVecFloat;
       break;
     case FORMAT_INT_16:
       m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxInt16
-                                : segmented ? &CBinaryReader::DecodeVecSegInt16 : &CBinaryReader::DecodeVecInt16;
+                    : segmented ? &CBinaryReader::DecodeVecSegInt16
+                                : &CBinaryReader::DecodeVecInt16;
       break;
     case FORMAT_UINT_16:
       m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxUInt16
-                                : segmented ? &CBinaryReader::DecodeVecSegUInt16 : &CBinaryReader::DecodeVecUInt16;
+                    : segmented ? &CBinaryReader::DecodeVecSegUInt16
+                                : &CBinaryReader::DecodeVecUInt16;
       break;
     case FORMAT_ATS_INT_12_PACKED:
       if (multiplexed) m_pfnDecode = &CBinaryReader::DecodeMuxPacked12;
@@ -86,8 +89,7 @@ HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, st
   return m_OpenResult = S_OK;
 }
 
-HRESULT CBinaryReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels,
-                                    LONG channelCount) {
+HRESULT CBinaryReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) {
   return ReadWith(position, count, block, channels, channelCount, [&](float* data, const Selection& selection) {
     if (count > 0 && selection.count > 0) std::invoke(m_pfnDecode, this, position, count, data, selection);
   });
@@ -111,9 +113,8 @@ void CBinaryReader::PlanSelection(const Selection& selection) {
 
 const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t size) {
   m_Buffer.Resize(size);
-  const std::uint64_t got = position == std::numeric_limits<std::uint64_t>::max()
-                                ? 0
-                                : ReadFileAt(m_hFile, position, m_Buffer.Data(), size);
+  const std::uint64_t got =
+      position == std::numeric_limits<std::uint64_t>::max() ? 0 : ReadFileAt(m_hFile, position, m_Buffer.Data(), size);
   std::memset(m_Buffer.Data() + got, 0, size - std::size_t(got));
   return m_Buffer.Data();
 }
@@ -129,8 +130,8 @@ namespace {
 
 // Decodes `rowCount` rows of `rowBytes` bytes into the block, `C × V` floats a row.
 template <typename Number>
-void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes, float* out,
-                std::size_t selected, std::size_t values, const std::size_t* offsets, const float* scales) {
+void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes, float* out, std::size_t selected,
+                std::size_t values, const std::size_t* offsets, const float* scales) {
   constexpr std::size_t s = Number::kSize;
   if (!offsets) {  // all channels: the row's numbers in order
     const std::size_t numbers = selected * values;
@@ -243,15 +244,17 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
     if (n < numbers) out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
 
     DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(m_Unpacked.Data()), std::size_t(rows),
-                                 std::size_t(rowNumbers) * sizeof(float), block + std::size_t(first - position) * blockRow,
-                                 selection.count, values, offsets, m_Scales.Data());
+                                 std::size_t(rowNumbers) * sizeof(float),
+                                 block + std::size_t(first - position) * blockRow, selection.count, values, offsets,
+                                 m_Scales.Data());
   }
 }
 
 // The named decoders: one per format and layout, each choosing its byte order once per read.
 template <typename Little, typename Big>
 void CBinaryReader::DecodeMuxIn(LONG position, LONG count, float* block, const Selection& selection) {
-  m_bBigEndian ? DecodeMux<Big>(position, count, block, selection) : DecodeMux<Little>(position, count, block, selection);
+  m_bBigEndian ? DecodeMux<Big>(position, count, block, selection)
+               : DecodeMux<Little>(position, count, block, selection);
 }
 
 // Vectorized data: each channel's run follows its own channel offset, or, with a segment length,
@@ -266,12 +269,30 @@ void CBinaryReader::DecodeVecIn(LONG position, LONG count, float* block, const S
 
 using namespace numbers;
 
-void CBinaryReader::DecodeMuxFloat(LONG p, LONG n, float* b, const Selection& s) { DecodeMuxIn<Float32, Float32BigEndian>(p, n, b, s); }
-void CBinaryReader::DecodeMuxInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeMuxIn<Int16, Int16BigEndian>(p, n, b, s); }
-void CBinaryReader::DecodeMuxUInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeMuxIn<UInt16, UInt16BigEndian>(p, n, b, s); }
-void CBinaryReader::DecodeVecFloat(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, false); }
-void CBinaryReader::DecodeVecInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, false); }
-void CBinaryReader::DecodeVecUInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, false); }
-void CBinaryReader::DecodeVecSegFloat(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, true); }
-void CBinaryReader::DecodeVecSegInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, true); }
-void CBinaryReader::DecodeVecSegUInt16(LONG p, LONG n, float* b, const Selection& s) { DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, true); }
+void CBinaryReader::DecodeMuxFloat(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeMuxIn<Float32, Float32BigEndian>(p, n, b, s);
+}
+void CBinaryReader::DecodeMuxInt16(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeMuxIn<Int16, Int16BigEndian>(p, n, b, s);
+}
+void CBinaryReader::DecodeMuxUInt16(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeMuxIn<UInt16, UInt16BigEndian>(p, n, b, s);
+}
+void CBinaryReader::DecodeVecFloat(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, false);
+}
+void CBinaryReader::DecodeVecInt16(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, false);
+}
+void CBinaryReader::DecodeVecUInt16(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, false);
+}
+void CBinaryReader::DecodeVecSegFloat(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, true);
+}
+void CBinaryReader::DecodeVecSegInt16(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, true);
+}
+void CBinaryReader::DecodeVecSegUInt16(LONG p, LONG n, float* b, const Selection& s) {
+  DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, true);
+}

@@ -27,9 +27,11 @@ class ComponentTest : public ::testing::Test {
       data.append(reinterpret_cast<const char*>(&value), 2);
     }
     dir.Write("rec.eeg", data);
-    return WriteHeader("[Common Infos]\r\nDataFile=rec.eeg\r\nDataFormat=BINARY\r\nSamplingInterval=1000\r\n"
-                       "NumberOfChannels=" + std::to_string(channels) + "\r\n" + std::string(common) +
-                       std::string(sections), name);
+    return WriteHeader(
+        "[Common Infos]\r\nDataFile=rec.eeg\r\nDataFormat=BINARY\r\nSamplingInterval=1000\r\n"
+        "NumberOfChannels=" +
+            std::to_string(channels) + "\r\n" + std::string(common) + std::string(sections),
+        name);
   }
   // A reader object, made as the class factory makes it.
   static ComPtr<IEEGRawFileReader> NewReader() {

@@ -36,8 +36,11 @@ TEST_F(GuardTest, ComErrorsAndStandardExceptionsAreShownOnce) {
   EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x80070002))), MakeResult(0x80041003));
   EXPECT_EQ(GuardedThrow(_com_error(E_FAIL, u"Gr\u00F6\u00DFe \u03A9")), MakeResult(0x80041003));
   EXPECT_EQ(GuardedThrow(std::runtime_error("x")), MakeResult(0x80041003));
-  EXPECT_EQ(host.Messages(), (std::vector<std::string>{"Unspecified error", "IDispatch error #5",
-                                                       "Unknown error 0x80070002", "Gr\xF6\xDF" "e ?", "x"}));
+  EXPECT_EQ(host.Messages(),
+            (std::vector<std::string>{"Unspecified error", "IDispatch error #5", "Unknown error 0x80070002",
+                                      "Gr\xF6\xDF"
+                                      "e ?",
+                                      "x"}));
 }
 
 TEST_F(GuardTest, ACompletedBodyAnswersItsOwnResult) {
@@ -60,7 +63,8 @@ TEST(DisplayError, AFailingMessageServiceCreationFallsBackToo) {
   EXPECT_TRUE(host.Messages().empty());
   DisplayError("text");  // a new service for each message
   EXPECT_EQ(host.Messages(), std::vector<std::string>{"text"});
-  EXPECT_EQ(host.Recorder().CallsOf("Create"), (std::vector<std::string>{"Create(IHostMessages)", "Create(IHostMessages)"}));
+  EXPECT_EQ(host.Recorder().CallsOf("Create"),
+            (std::vector<std::string>{"Create(IHostMessages)", "Create(IHostMessages)"}));
 }
 
 class DebugLogTest : public ::testing::Test {

@@ -86,10 +86,11 @@ TEST_F(MarkersTest, ContinuationJoinsDescriptionPieces) {
 }
 
 TEST_F(MarkersTest, DatesAndFlags) {
-  const auto calls = Markers(File("Mk1=New Segment,,1,1,0,20240229235959123456\r\n"
-                                  "Mk2=A,,2,1,0,202402292359591234567,1\r\n"
-                                  "Mk3=B,,3,1,0,2024022923595912345,7\r\n"
-                                  "Mk4=C,,4,1,0,2024022923595912345678,0\r\n"));
+  const auto calls =
+      Markers(File("Mk1=New Segment,,1,1,0,20240229235959123456\r\n"
+                   "Mk2=A,,2,1,0,202402292359591234567,1\r\n"
+                   "Mk3=B,,3,1,0,2024022923595912345,7\r\n"
+                   "Mk4=C,,4,1,0,2024022923595912345678,0\r\n"));
   const auto dates = host.Recorder().CallsOf("Converter.DateToValue");
   EXPECT_EQ(dates, (std::vector<std::string>{"Converter.DateToValue(2024, 2, 29, 23, 59, 59, 123456)",
                                              "Converter.DateToValue(2024, 2, 29, 23, 59, 59, 123456)"}));
@@ -113,8 +114,8 @@ TEST_F(MarkersTest, SegmentMarkersFillFixedBoundaries) {
   const auto calls = Markers(File("Mk1=Stimulus,,4\r\nMk2=New Segment,,4\r\nMk3=New Segment,,6\r\nMk4=Other,,1\r\n"), 2,
                              "SegmentationType=FIXTIME\r\nSegmentDataPoints=3\r\n");
   EXPECT_EQ(calls, Join({Marker(0, 1, "New Segment", "", -1), Marker(0, 1, "Other", "", -1),
-                         Marker(3, 1, "New Segment", "", -1), Marker(3, 1, "Stimulus", "", -1), Marker(5, 1, "New Segment", "", -1),
-                         Marker(6, 1, "New Segment", "", -1)}));
+                         Marker(3, 1, "New Segment", "", -1), Marker(3, 1, "Stimulus", "", -1),
+                         Marker(5, 1, "New Segment", "", -1), Marker(6, 1, "New Segment", "", -1)}));
 }
 
 TEST_F(MarkersTest, WithoutMarkersTheHostStillGetsACommittedList) {
@@ -122,8 +123,9 @@ TEST_F(MarkersTest, WithoutMarkersTheHostStillGetsACommittedList) {
   ASSERT_EQ(header.Load(WriteBinaryRecording(2)), 0);
   host.Recorder().Clear();
   WriteMarkers(header, NewStorage().Get(), timeZero);
-  EXPECT_EQ(host.Recorder().Calls(), (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
-                                                               "MarkerWriter.Attach(storage)", "MarkerWriter.Commit()"}));
+  EXPECT_EQ(host.Recorder().Calls(),
+            (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
+                                      "MarkerWriter.Attach(storage)", "MarkerWriter.Commit()"}));
 }
 
 TEST_F(MarkersTest, FailingHostCallsEndTheStepWithTheirCode) {

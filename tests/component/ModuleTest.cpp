@@ -62,11 +62,12 @@ TEST_F(ModuleTest, RegistrationGoesThroughTheHost) {
   host.Recorder().Clear();
   EXPECT_EQ(registerServer(), S_OK);
   const std::string clsid = "\"" + GuidToString(CLSID_GenericDataReader) + "\"";
-  EXPECT_EQ(host.Recorder().Calls(),
-            (std::vector<std::string>{
-                "Create(IHostRegistration)",
-                "Registration.RegisterClass(" + clsid + ", \"Sylvex.MISC.TSK GenericDataReader\")",
-                "Registration.RegisterComponent(\"Kaptor\\Miscellaneous\", " + clsid + ", \"TS Kaptor Generic Data Reader\")"}));
+  EXPECT_EQ(
+      host.Recorder().Calls(),
+      (std::vector<std::string>{"Create(IHostRegistration)",
+                                "Registration.RegisterClass(" + clsid + ", \"Sylvex.MISC.TSK GenericDataReader\")",
+                                "Registration.RegisterComponent(\"Kaptor\\Miscellaneous\", " + clsid +
+                                    ", \"TS Kaptor Generic Data Reader\")"}));
   EXPECT_EQ(OleInitializeCount(), 0);
   // A real activation of the class now loads the module through the registry.
   ComPtr<ISylvexVersion> version;
@@ -115,7 +116,8 @@ TEST_F(ModuleTest, ARecordingGoesThroughTheModuleAndBack) {
   const std::string file = dir.File("rec.gdr");
   const WideString wide(file.begin(), file.end());
   ComPtr<IStorage> onDisk;
-  ASSERT_EQ(StgCreateDocfile(wide.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, onDisk.Receive()), S_OK);
+  ASSERT_EQ(StgCreateDocfile(wide.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, onDisk.Receive()),
+            S_OK);
   ASSERT_EQ(reader->CreateStorageEntries(onDisk.Get(), 0), S_OK);
   ASSERT_EQ(onDisk->Commit(STGC_DEFAULT), S_OK);
   onDisk.Reset();

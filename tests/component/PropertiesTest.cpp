@@ -52,19 +52,18 @@ TEST_F(PropertiesTest, ChannelDescriptionsThroughTheBag) {
   std::vector<std::string> channel;
   for (const std::string& call : host.Recorder().Calls())
     if (call.starts_with("PropertyBag.") || call.starts_with("Converter.")) channel.push_back(call);
-  EXPECT_EQ(channel, (std::vector<std::string>{
-                         "PropertyBag.Reset(null, 0)", "Converter.ConvertLabel(\"Fp1\")",
-                         "PropertyBag.SetProperty(0, 0, [46 70 31 00])",
-                         "PropertyBag.SetProperty(2, 0, [00 00 80 3f 00 00 b4 42 00 00 b4 c2])",
-                         "Converter.ConvertLabel(\"Ref\")", "PropertyBag.SetProperty(1, 0, [52 65 66 00])",
-                         "PropertyBag.SaveToMemory()",
-                         // Cz: another unit than the common one, a unit text, coordinates looked up
-                         "PropertyBag.Reset(null, 0)", "Converter.ConvertLabel(\"Cz\")",
-                         "PropertyBag.SetProperty(0, 0, [43 7a 00])", "PropertyBag.SetProperty(3, 0, [01 00 00 00])",
-                         "PropertyBag.SetProperty(6, 0, [6d 00 56 00 00 00])", "Converter.LookupCoordinates(\"Cz\")",
-                         "PropertyBag.SetProperty(2, 0, [00 00 80 3f 00 00 00 00 00 00 00 00])",
-                         "Converter.ConvertLabel(\"\")", "PropertyBag.SetProperty(1, 0, [00])",
-                         "PropertyBag.SaveToMemory()"}));
+  EXPECT_EQ(
+      channel,
+      (std::vector<std::string>{
+          "PropertyBag.Reset(null, 0)", "Converter.ConvertLabel(\"Fp1\")",
+          "PropertyBag.SetProperty(0, 0, [46 70 31 00])",
+          "PropertyBag.SetProperty(2, 0, [00 00 80 3f 00 00 b4 42 00 00 b4 c2])", "Converter.ConvertLabel(\"Ref\")",
+          "PropertyBag.SetProperty(1, 0, [52 65 66 00])", "PropertyBag.SaveToMemory()",
+          // Cz: another unit than the common one, a unit text, coordinates looked up
+          "PropertyBag.Reset(null, 0)", "Converter.ConvertLabel(\"Cz\")", "PropertyBag.SetProperty(0, 0, [43 7a 00])",
+          "PropertyBag.SetProperty(3, 0, [01 00 00 00])", "PropertyBag.SetProperty(6, 0, [6d 00 56 00 00 00])",
+          "Converter.LookupCoordinates(\"Cz\")", "PropertyBag.SetProperty(2, 0, [00 00 80 3f 00 00 00 00 00 00 00 00])",
+          "Converter.ConvertLabel(\"\")", "PropertyBag.SetProperty(1, 0, [00])", "PropertyBag.SaveToMemory()"}));
   // The description handed to the writer is the bag's encoding.
   const std::string last = host.Recorder().CallsOf("PropertyWriter.SetProperty(4, 1")[0];
   EXPECT_NE(last.find("[00 00 00 00 00 00 00 00 03 00 00 00 43 7a 00"), std::string::npos) << last;
@@ -74,7 +73,8 @@ TEST_F(PropertiesTest, OneUnitForAllChannelsIsTheCommonOne) {
   Load("", "[Channel Infos]\r\nCh1=a,,1,mV\r\nCh2=b,,1,mV\r\nCh3=c,,1,\xB5V\xB2\r\nCh4=d,,1,\xB5V\xB2\r\n", 4);
   Write();
   // Codes 1 (two channels) and 3 (two): 1 is common, the channels of 3 carry their code.
-  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0], "PropertyWriter.SetProperty(5, 0, [01 00 00 00])");
+  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
+            "PropertyWriter.SetProperty(5, 0, [01 00 00 00])");
   EXPECT_EQ(host.Recorder().CallsOf("PropertyBag.SetProperty(3,").size(), 2u);
   host.Recorder().Clear();
   header = CHeaderFile();
@@ -82,7 +82,8 @@ TEST_F(PropertiesTest, OneUnitForAllChannelsIsTheCommonOne) {
   header.m_Channels[1].UnitCode = 9;  // outside the table: counted as 0
   Write();
   EXPECT_EQ(header.m_Channels[1].UnitCode, 0u);
-  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0], "PropertyWriter.SetProperty(5, 0, [00 00 00 00])");
+  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
+            "PropertyWriter.SetProperty(5, 0, [00 00 00 00])");
 }
 
 TEST_F(PropertiesTest, SegmentationAveragingAndLayerTags) {
@@ -102,8 +103,9 @@ TEST_F(PropertiesTest, SegmentationAveragingAndLayerTags) {
             "PropertyWriter.SetProperty(107, 0, [00 00 00 00 00 00 14 40])");
   host.Recorder().Clear();
   header = CHeaderFile();
-  Load("SegmentationType=FIXTIME\r\nSegmentDataPoints=5\r\nDataType=TIMEFREQUENCYDOMAIN\r\nLayers=2\r\n"
-       "LayerUpperLimit=8\r\nLayerFunction=LOGARITHMIC\r\n");
+  Load(
+      "SegmentationType=FIXTIME\r\nSegmentDataPoints=5\r\nDataType=TIMEFREQUENCYDOMAIN\r\nLayers=2\r\n"
+      "LayerUpperLimit=8\r\nLayerFunction=LOGARITHMIC\r\n");
   header.m_DataPoints = 5;
   Write();
   EXPECT_EQ(Tags(), (std::vector<std::string>{"0, 0", "1, 0", "2, 0", "100, 0", "3, 0", "6, 0", "7, 0", "8, 0", "9, 0",
@@ -114,7 +116,8 @@ TEST_F(PropertiesTest, WithoutADataPointCountTheDataFileIsProbed) {
   Load("");
   header.m_DataPoints = 0;
   Write();
-  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(3")[0], "PropertyWriter.SetProperty(3, 0, [0a 00 00 00])");
+  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(3")[0],
+            "PropertyWriter.SetProperty(3, 0, [0a 00 00 00])");
   EXPECT_EQ(header.m_DataPoints, 10);
 
   host.Recorder().Clear();
@@ -142,10 +145,15 @@ TEST_F(PropertiesTest, WithoutADataPointCountTheDataFileIsProbed) {
 
 TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
   Load("", "[Channel Infos]\r\nCh1=a,,1,mV\r\nCh2=b\r\n");
-  const std::pair<std::string, int> failures[] = {
-      {"Create", 1}, {"PropertyWriter.Attach", 1}, {"PropertyWriter.SetProperty", 3}, {"PropertyWriter.SetProperty", 8},
-      {"PropertyBag.Reset", 2}, {"PropertyBag.SetProperty", 1}, {"PropertyBag.SaveToMemory", 1},
-      {"Converter.ConvertLabel", 2}, {"Converter.LookupCoordinates", 1}};
+  const std::pair<std::string, int> failures[] = {{"Create", 1},
+                                                  {"PropertyWriter.Attach", 1},
+                                                  {"PropertyWriter.SetProperty", 3},
+                                                  {"PropertyWriter.SetProperty", 8},
+                                                  {"PropertyBag.Reset", 2},
+                                                  {"PropertyBag.SetProperty", 1},
+                                                  {"PropertyBag.SaveToMemory", 1},
+                                                  {"Converter.ConvertLabel", 2},
+                                                  {"Converter.LookupCoordinates", 1}};
   for (const auto& [operation, n] : failures) {
     HostDoubles doubles;
     doubles.Recorder().FailCall(operation, n, MakeResult(0x80030070));

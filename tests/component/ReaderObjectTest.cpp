@@ -145,15 +145,17 @@ TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
     Import(header, storage.Get());
   }
   std::vector<std::string> creates = storageCalls.CallsOf("Storage.");
-  EXPECT_EQ(creates, (std::vector<std::string>{
-                         "Storage.CreateStream(HostMarkers, 0x1012)", "Storage.CreateStream(HostProperties, 0x1012)",
-                         "Storage.CreateStream(RecordingInfos, 0x1012)", "Storage.CreateStream(RecordingInfosW, 0x1012)",
-                         "Storage.CreateStream(InternalData, 0x1012)", "Storage.CreateStream(HeaderPath, 0x1012)",
-                         "Storage.CreateStream(DataPath, 0x1012)", "Storage.CreateStream(Name, 0x1012)",
-                         "Storage.SetClass(" + GuidToString(CLSID_GenericDataReader) + ")"}));
+  EXPECT_EQ(creates,
+            (std::vector<std::string>{
+                "Storage.CreateStream(HostMarkers, 0x1012)", "Storage.CreateStream(HostProperties, 0x1012)",
+                "Storage.CreateStream(RecordingInfos, 0x1012)", "Storage.CreateStream(RecordingInfosW, 0x1012)",
+                "Storage.CreateStream(InternalData, 0x1012)", "Storage.CreateStream(HeaderPath, 0x1012)",
+                "Storage.CreateStream(DataPath, 0x1012)", "Storage.CreateStream(Name, 0x1012)",
+                "Storage.SetClass(" + GuidToString(CLSID_GenericDataReader) + ")"}));
   EXPECT_EQ(storageCalls.CallsOf("Stream.Write(Name")[0], "Stream.Write(Name, 9 bytes)");
 
-  const std::pair<std::string, int> failures[] = {{"Storage.CreateStream", 6}, {"Stream.Write", 3}, {"Storage.SetClass", 1}};
+  const std::pair<std::string, int> failures[] = {
+      {"Storage.CreateStream", 6}, {"Stream.Write", 3}, {"Storage.SetClass", 1}};
   for (const auto& [operation, n] : failures) {
     CallRecorder calls;
     calls.FailCall(operation, n, MakeResult(0x80030070));

@@ -9,7 +9,9 @@
 #include "host/HostToolbox.h"
 #include "platform/ComRuntime.h"
 
-void CallRecorder::FailCall(std::string operation, int n, HRESULT code) { m_Failures[{std::move(operation), n}] = code; }
+void CallRecorder::FailCall(std::string operation, int n, HRESULT code) {
+  m_Failures[{std::move(operation), n}] = code;
+}
 
 HRESULT CallRecorder::Record(std::string_view operation, std::string arguments) {
   m_Calls.push_back(std::string(operation) + "(" + arguments + ")");
@@ -104,7 +106,9 @@ class Recording : public ComPart<Interface> {
 class Messages final : public Recording<IHostMessages> {
  public:
   using Recording::Recording;
-  HRESULT SetOwnerWindow(void*) override { return Call("SetOwnerWindow", "", [] { return S_OK; }); }
+  HRESULT SetOwnerWindow(void*) override {
+    return Call("SetOwnerWindow", "", [] { return S_OK; });
+  }
   HRESULT ShowMessage(const char* text) override {
     return Call("ShowMessage", Args(text), [&] {
       m_Shared.messages->push_back(text ? text : "");
@@ -116,13 +120,16 @@ class Messages final : public Recording<IHostMessages> {
 class Registration final : public Recording<IHostRegistration> {
  public:
   using Recording::Recording;
-  HRESULT Open() override { return Call("Open", "", [&] { return Real()->Open(); }); }
+  HRESULT Open() override {
+    return Call("Open", "", [&] { return Real()->Open(); });
+  }
   HRESULT RegisterComponent(const char* path, HKEY* key, REFCLSID clsid, const char* description) override {
     return Call("RegisterComponent", Args(path, GuidToString(clsid).c_str(), description),
                 [&] { return Real()->RegisterComponent(path, key, clsid, description); });
   }
   HRESULT RegisterCategory(const char* path, const char* description) override {
-    return Call("RegisterCategory", Args(path, description), [&] { return Real()->RegisterCategory(path, description); });
+    return Call("RegisterCategory", Args(path, description),
+                [&] { return Real()->RegisterCategory(path, description); });
   }
   HRESULT RegisterClass(REFCLSID clsid, HINSTANCE module, const char* progId) override {
     return Call("RegisterClass", Args(GuidToString(clsid).c_str(), progId),
@@ -137,7 +144,9 @@ class Registration final : public Recording<IHostRegistration> {
   HRESULT UnregisterCategory(const char* path) override {
     return Call("UnregisterCategory", Args(path), [&] { return Real()->UnregisterCategory(path); });
   }
-  HRESULT Close() override { return Call("Close", "", [&] { return Real()->Close(); }); }
+  HRESULT Close() override {
+    return Call("Close", "", [&] { return Real()->Close(); });
+  }
   HRESULT UnregisterComponent(const char* path, REFCLSID clsid) override {
     return Call("UnregisterComponent", Args(path, GuidToString(clsid).c_str()),
                 [&] { return Real()->UnregisterComponent(path, clsid); });
@@ -153,7 +162,9 @@ class PropertyWriter final : public Recording<IHostPropertyWriter> {
   HRESULT Attach(IStorage* storage) override {
     return Call("Attach", Args(storage), [&] { return Real()->Attach(storage); });
   }
-  HRESULT Finish() override { return Call("Finish", "", [&] { return Real()->Finish(); }); }
+  HRESULT Finish() override {
+    return Call("Finish", "", [&] { return Real()->Finish(); });
+  }
   HRESULT GetProperty(ULONG tag, ULONG index, BYTE** data, ULONG* size) override {
     return Call("GetProperty", Args(tag, index), [&] { return Real()->GetProperty(tag, index, data, size); });
   }
@@ -164,7 +175,9 @@ class PropertyWriter final : public Recording<IHostPropertyWriter> {
   HRESULT RemoveProperty(ULONG tag, ULONG index) override {
     return Call("RemoveProperty", Args(tag, index), [&] { return Real()->RemoveProperty(tag, index); });
   }
-  HRESULT Close() override { return Call("Close", "", [&] { return Real()->Close(); }); }
+  HRESULT Close() override {
+    return Call("Close", "", [&] { return Real()->Close(); });
+  }
 };
 
 class PropertyBag final : public Recording<IHostPropertyBag> {
@@ -194,17 +207,27 @@ class MarkerWriter final : public Recording<IHostMarkerWriter> {
   HRESULT BeginMarker(LONG position, LONG points) override {
     return Call("BeginMarker", Args(position, points), [&] { return Real()->BeginMarker(position, points); });
   }
-  HRESULT SetType(const char* type) override { return Call("SetType", Args(type), [&] { return Real()->SetType(type); }); }
-  HRESULT SetDate(double date) override { return Call("SetDate", Args(date), [&] { return Real()->SetDate(date); }); }
+  HRESULT SetType(const char* type) override {
+    return Call("SetType", Args(type), [&] { return Real()->SetType(type); });
+  }
+  HRESULT SetDate(double date) override {
+    return Call("SetDate", Args(date), [&] { return Real()->SetDate(date); });
+  }
   HRESULT SetDescription(const char* text) override {
     return Call("SetDescription", Args(text), [&] { return Real()->SetDescription(text); });
   }
   HRESULT SetChannel(LONG channel) override {
     return Call("SetChannel", Args(channel), [&] { return Real()->SetChannel(channel); });
   }
-  HRESULT SetFlag() override { return Call("SetFlag", "", [&] { return Real()->SetFlag(); }); }
-  HRESULT AddMarker() override { return Call("AddMarker", "", [&] { return Real()->AddMarker(); }); }
-  HRESULT Commit() override { return Call("Commit", "", [&] { return Real()->Commit(); }); }
+  HRESULT SetFlag() override {
+    return Call("SetFlag", "", [&] { return Real()->SetFlag(); });
+  }
+  HRESULT AddMarker() override {
+    return Call("AddMarker", "", [&] { return Real()->AddMarker(); });
+  }
+  HRESULT Commit() override {
+    return Call("Commit", "", [&] { return Real()->Commit(); });
+  }
 };
 
 class Converter final : public Recording<IHostConverter> {
@@ -273,14 +296,18 @@ class HostData final : public ComObject<IEEGData> {
   HRESULT Operation4(LONG a, LONG b, LONG c, LONG d) override {
     return Call("Operation4", Args(a, b, c, d), [&] { return m_Real->Operation4(a, b, c, d); });
   }
-  HRESULT Operation5(LONG a) override { return Call("Operation5", Args(a), [&] { return m_Real->Operation5(a); }); }
+  HRESULT Operation5(LONG a) override {
+    return Call("Operation5", Args(a), [&] { return m_Real->Operation5(a); });
+  }
   HRESULT Operation6(LONG a, LONG b) override {
     return Call("Operation6", Args(a, b), [&] { return m_Real->Operation6(a, b); });
   }
   HRESULT Operation7(LONG a, LONG b) override {
     return Call("Operation7", Args(a, b), [&] { return m_Real->Operation7(a, b); });
   }
-  HRESULT Operation8(LONG* value) override { return Call("Operation8", "", [&] { return m_Real->Operation8(value); }); }
+  HRESULT Operation8(LONG* value) override {
+    return Call("Operation8", "", [&] { return m_Real->Operation8(value); });
+  }
 
  private:
   HRESULT Call(std::string_view operation, std::string arguments, const std::function<HRESULT()>& forward) {

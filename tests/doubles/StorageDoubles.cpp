@@ -80,7 +80,8 @@ class RecordingStorage final : public ComObject<IStorage> {
   HRESULT CreateStorage(LPCOLESTR name, DWORD mode, DWORD r1, DWORD r2, IStorage** storage) override {
     return m_Real->CreateStorage(name, mode, r1, r2, storage);
   }
-  HRESULT OpenStorage(LPCOLESTR name, IStorage* priority, DWORD mode, SNB exclude, DWORD r, IStorage** storage) override {
+  HRESULT OpenStorage(LPCOLESTR name, IStorage* priority, DWORD mode, SNB exclude, DWORD r,
+                      IStorage** storage) override {
     return m_Real->OpenStorage(name, priority, mode, exclude, r, storage);
   }
   HRESULT CopyTo(DWORD count, const IID* exclude, SNB names, IStorage* target) override {
@@ -126,7 +127,8 @@ ComPtr<IStorage> MakeRecordingStorage(CallRecorder& recorder, ComPtr<IStorage> r
 
 std::string StreamBytes(IStorage* storage, const char16_t* name) {
   ComPtr<IStream> stream;
-  if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive()))) return "<none>";
+  if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive())))
+    return "<none>";
   std::string bytes;
   char chunk[4096];
   ULONG read = 0;

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < 9; ++i) reads.push_back(input.Number(-3, 400));
   std::vector<float> resolutions(std::size_t(input.Number(0, 8)), 0.5f);
   CASCIIReader reader;
-  reader.Open(WriteFuzzFile("a.txt", input.Rest()), channels, points, multiplexed, resolutions, complex, layers, decimal,
-              skipLines, skipColumns);
+  reader.Open(WriteFuzzFile("a.txt", input.Rest()), channels, points, multiplexed, resolutions, complex, layers,
+              decimal, skipLines, skipColumns);
   for (std::size_t i = 0; i + 3 <= reads.size(); i += 3) {
     const LONG list[3] = {LONG(reads[i + 2] % 9), LONG(reads[i] % 9), LONG(reads[i + 1] % 9)};
     float* block = nullptr;

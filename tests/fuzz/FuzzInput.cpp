@@ -1,8 +1,9 @@
 #include "FuzzInput.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 std::string FuzzFolder() {
   static const std::string folder = [] {

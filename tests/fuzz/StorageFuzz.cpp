@@ -10,7 +10,8 @@ namespace {
 
 void PutStream(IStorage& storage, const char16_t* name, const std::string& bytes) {
   ComPtr<IStream> stream;
-  if (SUCCEEDED(storage.CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive())))
+  if (SUCCEEDED(
+          storage.CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive())))
     stream->Write(bytes.data(), ULONG(bytes.size()), nullptr);
 }
 

@@ -24,8 +24,9 @@ TEST_F(ChannelsTest, DefaultsWithoutChannelInfos) {
 }
 
 TEST_F(ChannelsTest, FieldsOfAChannelEntry) {
-  ASSERT_EQ(LoadChannels(4, "[Channel Infos]\nCh1=Fp1,,0.1,\xB5V\nch2= Cz , Ref\\1A , 0.5 , mV , ignored,x\n"
-                            "CH3=Pz\\1x\nCh4=,\nCh5=Beyond,,0\n"),
+  ASSERT_EQ(LoadChannels(4,
+                         "[Channel Infos]\nCh1=Fp1,,0.1,\xB5V\nch2= Cz , Ref\\1A , 0.5 , mV , ignored,x\n"
+                         "CH3=Pz\\1x\nCh4=,\nCh5=Beyond,,0\n"),
             0)
       << header.m_ErrorMessage;
   const auto& channels = header.m_Channels;
@@ -45,8 +46,10 @@ TEST_F(ChannelsTest, FieldsOfAChannelEntry) {
 }
 
 TEST_F(ChannelsTest, UnitsOfTheTableAndOthers) {
-  ASSERT_EQ(LoadChannels(7, "[Channel Infos]\nCh1=a,,1,\xB5V/Hz\nCh2=b,,1,-\nCh3=c,,1,\xB5V\xB2\n"
-                            "Ch4=d,,1,\xB5v\xB2/hz\nCh5=e,,1,\xB5V/m\xB2\nCh6=f,,1,\xB0" "C\nCh7=g,,1,\n"),
+  ASSERT_EQ(LoadChannels(7,
+                         "[Channel Infos]\nCh1=a,,1,\xB5V/Hz\nCh2=b,,1,-\nCh3=c,,1,\xB5V\xB2\n"
+                         "Ch4=d,,1,\xB5v\xB2/hz\nCh5=e,,1,\xB5V/m\xB2\nCh6=f,,1,\xB0"
+                         "C\nCh7=g,,1,\n"),
             0);
   const auto& channels = header.m_Channels;
   EXPECT_EQ(channels[0].UnitCode, 2u);
@@ -56,7 +59,9 @@ TEST_F(ChannelsTest, UnitsOfTheTableAndOthers) {
   EXPECT_EQ(channels[3].UnitCode, 4u);
   EXPECT_EQ(channels[4].UnitCode, 5u);
   EXPECT_EQ(channels[5].UnitCode, 1u);
-  EXPECT_EQ(channels[5].UnitText, u"\u00B0" "C");
+  EXPECT_EQ(channels[5].UnitText,
+            u"\u00B0"
+            "C");
   EXPECT_EQ(channels[6].UnitCode, 0u);
 }
 
@@ -100,12 +105,18 @@ TEST_F(ChannelsTest, CommentInAnsiAndUtf16) {
 
 TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
   ASSERT_EQ(LoadChannels(2,
-                         "[Channel Infos]\nCh1=Gr\xC3\xB6\xC3\x9F" "e,R\xC3\xA9" "f,1,\xC2\xB5V\nCh2=\xCE\xA9,,1,\xCE\xA9\n"
+                         "[Channel Infos]\nCh1=Gr\xC3\xB6\xC3\x9F"
+                         "e,R\xC3\xA9"
+                         "f,1,\xC2\xB5V\nCh2=\xCE\xA9,,1,\xCE\xA9\n"
                          "[Comment]\nM\xC3\xBCller \xE2\x82\xAC \xCE\xA9\n",
                          "Codepage=UTF-8\n"),
             0);
-  EXPECT_EQ(header.m_Channels[0].Name, "Gr\xF6\xDF" "e");
-  EXPECT_EQ(header.m_Channels[0].Reference, "R\xE9" "f");
+  EXPECT_EQ(header.m_Channels[0].Name,
+            "Gr\xF6\xDF"
+            "e");
+  EXPECT_EQ(header.m_Channels[0].Reference,
+            "R\xE9"
+            "f");
   EXPECT_EQ(header.m_Channels[0].UnitCode, 0u);
   EXPECT_EQ(header.m_Channels[1].Name, "?");
   EXPECT_EQ(header.m_Channels[1].UnitText, u"\u03A9");
@@ -113,8 +124,13 @@ TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
   EXPECT_EQ(header.m_CommentW, u"M\u00FCller \u20AC \u03A9");
   header = CHeaderFile();
   // Without "Codepage" the same bytes are ANSI text.
-  ASSERT_EQ(LoadChannels(1, "[Channel Infos]\nCh1=Gr\xC3\xB6" "e\n"), 0);
-  EXPECT_EQ(header.m_Channels[0].Name, "Gr\xC3\xB6" "e");
+  ASSERT_EQ(LoadChannels(1,
+                         "[Channel Infos]\nCh1=Gr\xC3\xB6"
+                         "e\n"),
+            0);
+  EXPECT_EQ(header.m_Channels[0].Name,
+            "Gr\xC3\xB6"
+            "e");
 }
 
 }  // namespace

@@ -59,8 +59,9 @@ TEST_F(CommonInfosTest, RequiredKeysAndSection) {
 
 TEST_F(CommonInfosTest, ChannelCount) {
   for (std::string_view value : {"0", "-3", "many", " "})
-    ExpectRefused("[Common Infos]\nDataFile=s01.eeg\nSamplingInterval=1000\nNumberOfChannels=" + std::string(value) + "\n",
-                  "\"NumberOfChannels\" key has invalid value \"" + std::string(value) + "\".");
+    ExpectRefused(
+        "[Common Infos]\nDataFile=s01.eeg\nSamplingInterval=1000\nNumberOfChannels=" + std::string(value) + "\n",
+        "\"NumberOfChannels\" key has invalid value \"" + std::string(value) + "\".");
   ASSERT_EQ(Load(Common("NumberOfChannels=2 channels\n")), 0);
   EXPECT_EQ(header.m_Channels.size(), 2u);
 }

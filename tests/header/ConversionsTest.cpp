@@ -14,20 +14,28 @@ TEST(Conversions, Utf8AndAnsiReachTheSameWideText) {
 
 TEST(Conversions, CharactersTheAnsiCodePageLacksBecomeQuestionMarks) {
   EXPECT_EQ(WideToAnsi(u"\u00B5\u20AC\u0100x"), "\xB5\x80?x");
-  EXPECT_EQ(WideToAnsi(u"\U0001F600"), "?");      // one character, one replacement
+  EXPECT_EQ(WideToAnsi(u"\U0001F600"), "?");                                // one character, one replacement
   EXPECT_EQ(WideToAnsi(std::u16string(1, char16_t(0xD800)) + u"a"), "?a");  // unpaired surrogate
-  std::string text = "Gr\xC3\xB6\xC3\x9F" "e \xCE\xA9";
+  std::string text =
+      "Gr\xC3\xB6\xC3\x9F"
+      "e \xCE\xA9";
   Utf8ToAnsi(text);
-  EXPECT_EQ(text, "Gr\xF6\xDF" "e ?");
+  EXPECT_EQ(text,
+            "Gr\xF6\xDF"
+            "e ?");
 }
 
 TEST(Conversions, IllFormedUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToWide("a\x80" "b"), u"a\uFFFDb");
-  EXPECT_EQ(Utf8ToWide("\xC0\x80"), u"\uFFFD\uFFFD");          // overlong
+  EXPECT_EQ(Utf8ToWide("a\x80"
+                       "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToWide("\xC0\x80"), u"\uFFFD\uFFFD");            // overlong
   EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-  EXPECT_EQ(Utf8ToWide("\xE2\x82" "A"), u"\uFFFDA");           // truncated: one replacement
+  EXPECT_EQ(Utf8ToWide("\xE2\x82"
+                       "A"),
+            u"\uFFFDA");                                                   // truncated: one replacement
   EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // beyond U+10FFFF
-  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), u"\uFFFD");              // cut at the end of the text
+  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), u"\uFFFD");                        // cut at the end of the text
 }
 
 TEST(Conversions, DecodeUtf8PathConvertsOnlyValidMultiByteText) {

@@ -163,8 +163,9 @@ TEST_F(DataLengthTest, PackedTwelveBitRefusesItsUnservedLayouts) {
     header = CHeaderFile();
   }
   // The channels' own failure comes first.
-  ExpectRefused(LoadBinary(2, 6000, "", "[Binary Infos]\nBinaryFormat=ATS_INT_12_PACKED\nUseBigEndianOrder=YES\n"
-                                        "[Channel Infos]\nCh1=Fp1,,0\n"),
+  ExpectRefused(LoadBinary(2, 6000, "",
+                           "[Binary Infos]\nBinaryFormat=ATS_INT_12_PACKED\nUseBigEndianOrder=YES\n"
+                           "[Channel Infos]\nCh1=Fp1,,0\n"),
                 "\"ch1\" key has invalid value \"Fp1,,0\".");
 }
 

@@ -25,8 +25,10 @@ class HeaderTest : public ::testing::Test {
   // lines in [Common Infos] and the sections of `more`.
   int LoadBinary(int channels, std::uint64_t dataBytes, std::string_view extra = "", std::string_view more = "") {
     dir.WriteSized("s01.eeg", dataBytes);
-    return Load("[Common Infos]\nDataFile=s01.eeg\nDataFormat=BINARY\nSamplingInterval=1000\n"
-                "NumberOfChannels=" + std::to_string(channels) + "\n" + std::string(extra) + std::string(more));
+    return Load(
+        "[Common Infos]\nDataFile=s01.eeg\nDataFormat=BINARY\nSamplingInterval=1000\n"
+        "NumberOfChannels=" +
+        std::to_string(channels) + "\n" + std::string(extra) + std::string(more));
   }
 
   TempDir dir;

@@ -49,12 +49,23 @@ TEST_F(LineReadersTest, TheFirstLineEndDecidesWhichCharacterRepeatsAsEmptyLine) 
 }
 
 TEST_F(LineReadersTest, HeaderLinesSkipTheByteOrderMarkAndTextLinesKeepIt) {
-  EXPECT_EQ(Header("\xEF\xBB\xBF" "A\r\nB"), (Lines{"A", "B"}));
-  EXPECT_EQ(Header("\xEF\xBB\xBF" "A\r\nB\r\n"), Header("A\r\nB\r\n"));
+  EXPECT_EQ(Header("\xEF\xBB\xBF"
+                   "A\r\nB"),
+            (Lines{"A", "B"}));
+  EXPECT_EQ(Header("\xEF\xBB\xBF"
+                   "A\r\nB\r\n"),
+            Header("A\r\nB\r\n"));
   EXPECT_EQ(Header("\xEF\xBB\xBF"), (Lines{""}));
   EXPECT_EQ(Header("\xEF\xBB"), (Lines{"\xEF\xBB"}));
-  EXPECT_EQ(Text("\xEF\xBB\xBF" "A\r\nB"), (Lines{"\xEF\xBB\xBF" "A", "B"}));
-  EXPECT_EQ(Compact("\xEF\xBB\xBF" "A"), (Lines{"\xEF\xBB\xBF" "A"}));
+  EXPECT_EQ(Text("\xEF\xBB\xBF"
+                 "A\r\nB"),
+            (Lines{"\xEF\xBB\xBF"
+                   "A",
+                   "B"}));
+  EXPECT_EQ(Compact("\xEF\xBB\xBF"
+                    "A"),
+            (Lines{"\xEF\xBB\xBF"
+                   "A"}));
 }
 
 TEST_F(LineReadersTest, AZeroByteCutsAHeaderLineShortButNotACompactLine) {

@@ -15,21 +15,19 @@ class SectionsTest : public HeaderTest {
 
 TEST_F(SectionsTest, KeysAreLowerCaseAndValuesStayAsWritten) {
   Split({"[Common Infos]", "DataFile=S01.EEG", "NumberOfChannels=32"});
-  EXPECT_EQ(header.m_Sections.at("common infos"),
-            (Section{{"datafile", "S01.EEG"}, {"numberofchannels", "32"}}));
+  EXPECT_EQ(header.m_Sections.at("common infos"), (Section{{"datafile", "S01.EEG"}, {"numberofchannels", "32"}}));
 }
 
 TEST_F(SectionsTest, CommentsBlanksAndLinesWithoutEqualsSetNoKey) {
-  Split({"before=section", "[Common Infos]", "; remark=1", " indented=1", "\ttab=1", "noequals", "",
-         "x=1", "=empty key is no letter"});
+  Split({"before=section", "[Common Infos]", "; remark=1", " indented=1", "\ttab=1", "noequals", "", "x=1",
+         "=empty key is no letter"});
   EXPECT_EQ(header.m_Sections.at("common infos"), (Section{{"x", "1"}}));
   EXPECT_EQ(header.m_Sections.size(), 1u);
 }
 
 TEST_F(SectionsTest, BlanksAroundEqualsBelongToKeyAndValue) {
   Split({"[A]", "Key = value", "b=1;remark", "c=x\ty", "d=", "e=a=b"});
-  EXPECT_EQ(header.m_Sections.at("a"),
-            (Section{{"key ", " value"}, {"b", "1"}, {"c", "x"}, {"d", ""}, {"e", "a=b"}}));
+  EXPECT_EQ(header.m_Sections.at("a"), (Section{{"key ", " value"}, {"b", "1"}, {"c", "x"}, {"d", ""}, {"e", "a=b"}}));
 }
 
 TEST_F(SectionsTest, RepeatedKeysAndSectionsLetTheLaterValueWin) {
@@ -45,8 +43,8 @@ TEST_F(SectionsTest, SectionLinesIgnoreTrailingTextAndLinesWithoutBracket) {
 }
 
 TEST_F(SectionsTest, CommentSectionCollectsEveryLineUntilTheNextSection) {
-  Split({"[Comment]", "first", "", "; not a remark here", " indented", "key=value", "[broken", "[Other]",
-         "k=1", "[COMMENT]", "again"});
+  Split({"[Comment]", "first", "", "; not a remark here", " indented", "key=value", "[broken", "[Other]", "k=1",
+         "[COMMENT]", "again"});
   EXPECT_EQ(header.m_Sections.at("comment").at("comment"),
             "first\n\n; not a remark here\n indented\nkey=value\nagain\n");
   EXPECT_EQ(header.m_Sections.at("other"), (Section{{"k", "1"}}));

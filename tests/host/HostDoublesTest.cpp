@@ -21,11 +21,11 @@ TEST(HostDoubles, RecordCallsInOrderAndFailTheChosenOne) {
   EXPECT_EQ(writer->AddMarker(), S_OK);
   EXPECT_EQ(writer->AddMarker(), MakeResult(0x80030070));
   EXPECT_EQ(writer->SetDate(0.5), S_OK);
-  EXPECT_EQ(host.Recorder().Calls(),
-            (std::vector<std::string>{"Create(IHostMarkerWriter)", "MarkerWriter.Attach(storage)",
-                                      "MarkerWriter.BeginMarker(4, 1)", "MarkerWriter.SetType(\"Time 0\")",
-                                      "MarkerWriter.AddMarker()", "MarkerWriter.AddMarker()",
-                                      "MarkerWriter.SetDate(0.5)"}));
+  EXPECT_EQ(
+      host.Recorder().Calls(),
+      (std::vector<std::string>{"Create(IHostMarkerWriter)", "MarkerWriter.Attach(storage)",
+                                "MarkerWriter.BeginMarker(4, 1)", "MarkerWriter.SetType(\"Time 0\")",
+                                "MarkerWriter.AddMarker()", "MarkerWriter.AddMarker()", "MarkerWriter.SetDate(0.5)"}));
   EXPECT_EQ(host.Recorder().CallsOf("MarkerWriter.AddMarker").size(), 2u);
 }
 
@@ -33,10 +33,12 @@ TEST(HostDoubles, CreationsCanFailAndPropertiesShowTheirBytes) {
   HostDoubles host;
   host.Recorder().FailCall("Create", 1, REGDB_E_CLASSNOTREG);
   ComPtr<IHostPropertyWriter> writer;
-  EXPECT_EQ(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostPropertyWriter>(), writer.ReceiveVoid()),
-            REGDB_E_CLASSNOTREG);
-  ASSERT_EQ(CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostPropertyWriter>(), writer.ReceiveVoid()),
-            S_OK);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostPropertyWriter>(), writer.ReceiveVoid()),
+      REGDB_E_CLASSNOTREG);
+  ASSERT_EQ(
+      CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_ALL, IidOf<IHostPropertyWriter>(), writer.ReceiveVoid()),
+      S_OK);
   const std::int16_t dataType = 0x101;
   EXPECT_EQ(writer->SetProperty(0, 0, &dataType, 2), S_OK);
   ComPtr<IHostPropertyBag> bag;

@@ -98,11 +98,11 @@ TEST_F(HostTest, DateToValueGivesOleAutomationDates) {
   ASSERT_EQ(converter->DateToValue(2024, 2, 29, 23, 59, 59, 999999, &value), S_OK);
   EXPECT_NEAR((value - 45351.0) * 86400.0, 86399.999999, 1e-5);  // the microseconds survive
   for (const auto& date : std::vector<std::array<LONG, 7>>{{2023, 2, 29, 0, 0, 0, 0},
-                                                          {2000, 13, 1, 0, 0, 0, 0},
-                                                          {2000, 1, 32, 0, 0, 0, 0},
-                                                          {2000, 1, 1, 24, 0, 0, 0},
-                                                          {2000, 1, 1, 0, 0, 0, 1000000},
-                                                          {99, 1, 1, 0, 0, 0, 0}})
+                                                           {2000, 13, 1, 0, 0, 0, 0},
+                                                           {2000, 1, 32, 0, 0, 0, 0},
+                                                           {2000, 1, 1, 24, 0, 0, 0},
+                                                           {2000, 1, 1, 0, 0, 0, 1000000},
+                                                           {99, 1, 1, 0, 0, 0, 0}})
     EXPECT_EQ(converter->DateToValue(date[0], date[1], date[2], date[3], date[4], date[5], date[6], &value),
               E_INVALIDARG);
   LONG year = 0, month = 0, day = 0;

@@ -2,8 +2,8 @@
 
 #include <clocale>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -52,9 +52,31 @@ TEST(CNumbers, FractionsReadWithADotWhateverTheUserLocale) {
 namespace {
 
 TEST(CNumbers, NumberRunsReadAsTheCLibraryReadsThem) {
-  const char* runs[] = {"1.5",   "-2.25", "+3",   "1e-3", "1-2",   "1e",     "1e+",   "-",      ".",     "e5",
-                        "+-1",   "-+1",   "--5",  ".5",   "5.",    "1e5e3",  "-0",    "1e999",  "-1e999", "1e-400",
-                        "4.9e-324", "0.1", "123456789012345678901234567890", "2.2250738585072011e-308", "+.e1"};
+  const char* runs[] = {"1.5",
+                        "-2.25",
+                        "+3",
+                        "1e-3",
+                        "1-2",
+                        "1e",
+                        "1e+",
+                        "-",
+                        ".",
+                        "e5",
+                        "+-1",
+                        "-+1",
+                        "--5",
+                        ".5",
+                        "5.",
+                        "1e5e3",
+                        "-0",
+                        "1e999",
+                        "-1e999",
+                        "1e-400",
+                        "4.9e-324",
+                        "0.1",
+                        "123456789012345678901234567890",
+                        "2.2250738585072011e-308",
+                        "+.e1"};
   for (const char* run : runs) {
     const double expected = StrToDouble(run);
     const double got = StrToDoublePrefix(run);

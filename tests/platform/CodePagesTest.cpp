@@ -21,9 +21,9 @@ TEST(CodePages, SizeQueryThenConversion) {
 
 TEST(CodePages, FailuresAnswerZero) {
   WCHAR one[1] = {};
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 2, one, 1), 0);         // buffer too small
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 2, one, 1), 0);  // buffer too small
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xFF", 2, nullptr, 0), 0);
-  EXPECT_EQ(MultiByteToWideChar(932, 0, "a", 1, nullptr, 0), 0);           // unknown code page
+  EXPECT_EQ(MultiByteToWideChar(932, 0, "a", 1, nullptr, 0), 0);  // unknown code page
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, nullptr, 1, nullptr, 0), 0);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", -2, nullptr, 0), 0);
   char byte[1] = {};

@@ -122,8 +122,8 @@ TEST_F(RegistryTest, ClassTableComesFirstAndRevokingRemovesTheClass) {
 TEST_F(RegistryTest, KeysAndValuesPersistInTheFile) {
   HKEY key = nullptr;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{X}\\InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, &disposition),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{X}\\InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   const char path[] = "/opt/module.so";
@@ -140,7 +140,8 @@ TEST_F(RegistryTest, KeysAndValuesPersistInTheFile) {
   size = sizeof text;
   ASSERT_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
   EXPECT_STREQ(text, path);
-  EXPECT_EQ(RegQueryValueExA(key, "Other", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExA(key, "Other", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+            ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
 
   EXPECT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID\\{X}"), ERROR_SUCCESS);

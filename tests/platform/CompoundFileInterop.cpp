@@ -63,7 +63,8 @@ int Write(const WideString& path) {
 
 int Check(const WideString& path) {
   ComPtr<IStorage> root, inner, deep;
-  const HRESULT opened = StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Receive());
+  const HRESULT opened =
+      StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Receive());
   if (FAILED(opened)) {
     std::fprintf(stderr, "cannot open: 0x%08X\n", unsigned(opened));
     return 1;

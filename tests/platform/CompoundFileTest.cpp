@@ -1,17 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-
-#include <sys/resource.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <tuple>
 
-#include "platform/CompoundFile.h"
 #include "platform/ComRuntime.h"
+#include "platform/CompoundFile.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -46,7 +45,8 @@ bool Equal(const StorageNode& a, const StorageNode& b) {
     const auto other = b.children.find(key);
     if (other == b.children.end() || other->second->name != element->name) return false;
     if (bool(element->stream) != bool(other->second->stream)) return false;
-    if (element->stream ? *element->stream != *other->second->stream : !Equal(*element->storage, *other->second->storage))
+    if (element->stream ? *element->stream != *other->second->stream
+                        : !Equal(*element->storage, *other->second->storage))
       return false;
   }
   return true;
@@ -84,7 +84,8 @@ void Sizes(const StorageNode& node, int depth, std::vector<std::tuple<int, bool,
 std::shared_ptr<StorageNode> SampleTree(const std::vector<std::size_t>& sizes) {
   auto root = std::make_shared<StorageNode>();
   root->clsid = {0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
-  for (std::size_t i = 0; i < sizes.size(); ++i) AddStream(*root, u"Stream" + WideString(1, char16_t(u'A' + i)), Pattern(sizes[i], unsigned(i)));
+  for (std::size_t i = 0; i < sizes.size(); ++i)
+    AddStream(*root, u"Stream" + WideString(1, char16_t(u'A' + i)), Pattern(sizes[i], unsigned(i)));
   StorageNode& inner = AddStorage(*root, u"Inner \u00C4\u03A9");
   inner.clsid = {0xAABBCCDD, 1, 2, {9, 9, 9, 9, 9, 9, 9, 9}};
   AddStream(inner, u"x", Pattern(100, 99));
@@ -109,7 +110,9 @@ TEST(CompoundFile, RoundTripsAroundEveryBoundary) {
 
 TEST(CompoundFile, ManyStreamsAndFilesBeyondSevenMegabytesNeedTheDifat) {
   auto root = std::make_shared<StorageNode>();
-  for (int i = 0; i < 200; ++i) AddStream(*root, u"s" + WideString(1, char16_t(u'0' + i % 10)) + WideString(i / 10 + 1, u'x'), Pattern(std::size_t(i * 37), unsigned(i)));
+  for (int i = 0; i < 200; ++i)
+    AddStream(*root, u"s" + WideString(1, char16_t(u'0' + i % 10)) + WideString(i / 10 + 1, u'x'),
+              Pattern(std::size_t(i * 37), unsigned(i)));
   AddStream(*root, u"Large", Pattern(9'000'000, 5));
   const std::vector<std::uint8_t> bytes = Encode(*root);
   EXPECT_GT(std::uint32_t(bytes[72]) | std::uint32_t(bytes[73]) << 8, 0u) << "DIFAT sectors in the header";
@@ -205,7 +208,8 @@ TEST(CompoundFileStorage, CommittedStoresOpenAgainAndFailuresKeepTheOldFile) {
   EXPECT_EQ(StgCreateDocfile(wide.c_str(), STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.Receive()),
             STG_E_FILEALREADYEXISTS);
 
-  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()), S_OK);
+  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
+            S_OK);
   ASSERT_EQ(storage->OpenStream(u"DataPath", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive()), S_OK);
   char text[8] = {};
   ULONG read = 0;
@@ -229,12 +233,13 @@ TEST(CompoundFileStorage, CommittedStoresOpenAgainAndFailuresKeepTheOldFile) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
     EXPECT_EQ(entry.path().filename().string().find(".XXXXXX"), std::string::npos);
 
-  EXPECT_EQ(StgOpenStorage(u"/nonexistent/store", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
-            STG_E_FILENOTFOUND);
+  EXPECT_EQ(
+      StgOpenStorage(u"/nonexistent/store", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
+      STG_E_FILENOTFOUND);
   dir.Write("text.txt", "no compound file at all");
   const std::string textPath = dir.File("text.txt");
-  EXPECT_EQ(StgOpenStorage(WideString(textPath.begin(), textPath.end()).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE,
-                           nullptr, 0, storage.Receive()),
+  EXPECT_EQ(StgOpenStorage(WideString(textPath.begin(), textPath.end()).c_str(), nullptr,
+                           STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
             STG_E_FILEALREADYEXISTS);
 }
 
@@ -243,13 +248,16 @@ TEST(CompoundFileStorage, ACommitThatFailsHalfWayLeavesTheEarlierFileIntact) {
   std::vector<std::uint8_t> bytes;
   ASSERT_EQ(EncodeCompoundFile(*SampleTree({10}), bytes), S_OK);
   const std::string path = dir.File("kept.gdr");
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   const WideString wide(path.begin(), path.end());
   ComPtr<IStorage> storage;
-  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()), S_OK);
+  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
+            S_OK);
   EXPECT_EQ(storage->Commit(STGC_DEFAULT), STG_E_ACCESSDENIED);  // opened for reading only
 
-  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()), S_OK);
+  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
+            S_OK);
   ComPtr<IStream> stream;
   ASSERT_EQ(storage->CreateStream(u"Big", kCreate, 0, 0, stream.Receive()), S_OK);
   const std::vector<std::uint8_t> big = Pattern(100000, 1);

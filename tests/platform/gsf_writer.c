@@ -1,17 +1,17 @@
 /* Writes the interoperability store (see CompoundFileContent.h) with libgsf, an independent
    implementation of the compound file format: gsf_writer PATH */
 #include <gsf/gsf-infile.h>
-#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 static const unsigned kSizes[] = {0, 1, 63, 64, 65, 4095, 4096, 4097, 70000, 7500000};
 
-static int write_stream(GsfOutfile *parent, const char *name, unsigned size) {
-  GsfOutput *child = gsf_outfile_new_child(parent, name, FALSE);
-  guint8 *bytes = malloc(size ? size : 1);
+static int write_stream(GsfOutfile* parent, const char* name, unsigned size) {
+  GsfOutput* child = gsf_outfile_new_child(parent, name, FALSE);
+  guint8* bytes = malloc(size ? size : 1);
   for (unsigned i = 0; i < size; ++i) bytes[i] = (guint8)(i * 31 + size);
   int good = child && (size == 0 || gsf_output_write(child, size, bytes)) && gsf_output_close(child);
   free(bytes);
@@ -19,13 +19,13 @@ static int write_stream(GsfOutfile *parent, const char *name, unsigned size) {
   return good;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc != 2) return 2;
   gsf_init();
-  GError *error = NULL;
-  GsfOutput *file = gsf_output_stdio_new(argv[1], &error);
+  GError* error = NULL;
+  GsfOutput* file = gsf_output_stdio_new(argv[1], &error);
   if (!file) return 1;
-  GsfOutfile *root = gsf_outfile_msole_new(file);
+  GsfOutfile* root = gsf_outfile_msole_new(file);
   const guint8 clsid[16] = {0x44, 0x33, 0x22, 0x11, 0x66, 0x55, 0x88, 0x77, 1, 2, 3, 4, 5, 6, 7, 8};
   gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root), clsid);
   int good = 1;
@@ -34,10 +34,14 @@ int main(int argc, char **argv) {
     snprintf(name, sizeof name, "s%u", kSizes[i]);
     good = write_stream(root, name, kSizes[i]) && good;
   }
-  GsfOutfile *inner = GSF_OUTFILE(gsf_outfile_new_child(root, "Inner", TRUE));
+  GsfOutfile* inner = GSF_OUTFILE(gsf_outfile_new_child(root, "Inner", TRUE));
   good = write_stream(inner, "t100", 100) && good;
-  GsfOutfile *deep = GSF_OUTFILE(gsf_outfile_new_child(inner, "Deep", TRUE));
-  good = write_stream(deep, "Gr\xC3\xBC\xC3\x9F" "e", 5000) && good;
+  GsfOutfile* deep = GSF_OUTFILE(gsf_outfile_new_child(inner, "Deep", TRUE));
+  good = write_stream(deep,
+                      "Gr\xC3\xBC\xC3\x9F"
+                      "e",
+                      5000) &&
+         good;
   good = gsf_output_close(GSF_OUTPUT(deep)) && gsf_output_close(GSF_OUTPUT(inner)) && good;
   g_object_unref(deep);
   g_object_unref(inner);

@@ -32,7 +32,8 @@ class AsciiReaderTest : public ::testing::Test {
   }
   ReadResult Read(LONG position, LONG count, const std::vector<LONG>* channels = nullptr) {
     const std::size_t selected = channels ? channels->size() : std::size_t(m_Layout.channels);
-    return ReadBlock(*reader, position, count, channels, std::size_t(count) * selected * std::size_t(m_Layout.Values()));
+    return ReadBlock(*reader, position, count, channels,
+                     std::size_t(count) * selected * std::size_t(m_Layout.Values()));
   }
 
   // A straightforward reading of the same text: every number of the stream, then the block by the
@@ -74,7 +75,8 @@ class AsciiReaderTest : public ::testing::Test {
         at = end;
       }
     }
-    const std::size_t n = std::size_t(m_Layout.channels), v = std::size_t(m_Layout.Values()), p = std::size_t(m_Layout.points);
+    const std::size_t n = std::size_t(m_Layout.channels), v = std::size_t(m_Layout.Values()),
+                      p = std::size_t(m_Layout.points);
     std::vector<float> block;
     for (LONG t = position; t < position + count; ++t)
       for (LONG c : channels)
@@ -88,7 +90,8 @@ class AsciiReaderTest : public ::testing::Test {
             if (v * ((n - 1) * p + std::size_t(position + count)) > stream.size()) return std::nullopt;
             if (std::size_t(t) >= p) g = stream.size();  // no number is placed beyond P
           }
-          const float resolution = std::size_t(c) < m_Layout.resolutions.size() ? m_Layout.resolutions[std::size_t(c)] : 1.0f;
+          const float resolution =
+              std::size_t(c) < m_Layout.resolutions.size() ? m_Layout.resolutions[std::size_t(c)] : 1.0f;
           block.push_back(g < stream.size() ? resolution * stream[g] : 0.0f);
         }
     return block;

@@ -88,8 +88,8 @@ struct Layout {
     };
     if (format == FORMAT_ATS_INT_12_PACKED) {
       const std::int64_t g = (t * channels + c) * Values() + k, at = dataOffset + 3 * g / 2;
-      const unsigned raw = g % 2 == 0 ? unsigned(byte(at)) << 4 | byte(at + 1) >> 4
-                                      : unsigned(byte(at) & 0x0F) << 8 | byte(at + 1);
+      const unsigned raw =
+          g % 2 == 0 ? unsigned(byte(at)) << 4 | byte(at + 1) >> 4 : unsigned(byte(at) & 0x0F) << 8 | byte(at + 1);
       return float(int(raw ^ 0x800) - 0x800) * resolution;
     }
     std::uint8_t in[4] = {};
@@ -125,7 +125,8 @@ class BinaryReaderTest : public ::testing::Test {
     for (LONG c = 0; c < m_Layout.channels; ++c) all.push_back(c);
     const std::vector<LONG>& selected = channels ? *channels : all;
     const std::size_t values = std::size_t(m_Layout.Values());
-    const ReadResult read = ReadBlock(*m_Reader, position, count, channels, std::size_t(count) * selected.size() * values);
+    const ReadResult read =
+        ReadBlock(*m_Reader, position, count, channels, std::size_t(count) * selected.size() * values);
     ASSERT_EQ(read.result, S_OK);
     for (LONG p = 0; p < count; ++p)
       for (std::size_t j = 0; j < selected.size(); ++j)
@@ -190,9 +191,11 @@ TEST_F(BinaryReaderTest, PackedTwelveBitNibbles) {
   CBinaryReader odd;
   layout.channels = 3;
   layout.dataOffset = 2;
-  ASSERT_EQ(layout.Open(odd, dir.Write("q.bin", std::string("\xEE\xEE\x00\x00\x00\x00\x0A\xBC\xDE\xF0\x12", 11)), 0), S_OK);
+  ASSERT_EQ(layout.Open(odd, dir.Write("q.bin", std::string("\xEE\xEE\x00\x00\x00\x00\x0A\xBC\xDE\xF0\x12", 11)), 0),
+            S_OK);
   EXPECT_EQ(odd.GetDataPoints(), 2);
-  EXPECT_EQ(ReadBlock(odd, 1, 1, nullptr, 3).values, (std::vector<float>{float(0xABC - 0x1000), float(0xDEF - 0x1000), 0x012}));
+  EXPECT_EQ(ReadBlock(odd, 1, 1, nullptr, 3).values,
+            (std::vector<float>{float(0xABC - 0x1000), float(0xDEF - 0x1000), 0x012}));
 }
 
 TEST_F(BinaryReaderTest, ScalingRoundsTheProductToFloat) {
@@ -243,7 +246,7 @@ TEST_F(BinaryReaderTest, SegmentBoundariesAcrossChunks) {
   ExpectRead(100, 50);   // begins with a segment
   ExpectRead(150, 100);  // 50 rows, a header, 50 rows
   ExpectRead(0, 5000);
-  ExpectRead(4999, 3);   // past the end
+  ExpectRead(4999, 3);  // past the end
   const std::vector<LONG> reordered = {63, 0, 5, 5, 62};
   ExpectRead(1234, 3000, &reordered);
 }

@@ -15,8 +15,7 @@ struct ReadResult {
 inline ReadResult ReadBlock(CIntervalReader& reader, LONG position, LONG count, const std::vector<LONG>* channels,
                             std::size_t expectedFloats) {
   float* block = reinterpret_cast<float*>(std::uintptr_t(1));  // must be overwritten
-  const HRESULT result = reader.ReadInterval(position, count, &block,
-                                             channels ? channels->data() : nullptr,
+  const HRESULT result = reader.ReadInterval(position, count, &block, channels ? channels->data() : nullptr,
                                              channels ? LONG(channels->size()) : 0);
   ReadResult read{result, {}};
   if (FAILED(result)) {

@@ -37,9 +37,10 @@ class GdrTest : public ::testing::Test {
   std::string Small() {
     const std::int16_t samples[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     dir.Write("small.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));
-    return dir.Write("small.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n"
-                                   "DataFile=small.eeg\r\nDataFormat=BINARY\r\nNumberOfChannels=2\r\nSamplingInterval=1000\r\n"
-                                   "[Channel Infos]\r\nCh1=A\\1B,,0.5\r\nCh2=C\r\n");
+    return dir.Write("small.shdr",
+                     "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n"
+                     "DataFile=small.eeg\r\nDataFormat=BINARY\r\nNumberOfChannels=2\r\nSamplingInterval=1000\r\n"
+                     "[Channel Infos]\r\nCh1=A\\1B,,0.5\r\nCh2=C\r\n");
   }
   TempDir dir;
 };
@@ -99,7 +100,8 @@ TEST_F(GdrTest, ImportReplacesAStoreOnlyWhenItSucceeds) {
   dir.Write("bad.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Other]\r\n");
   run = Gdr("import " + dir.File("bad.shdr") + " " + store);
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, dir.File("bad.shdr") + ":Missing section \"[Common Infos]\".\ngdr: OpenRawFile failed: 0x80041003\n");
+  EXPECT_EQ(run.err,
+            dir.File("bad.shdr") + ":Missing section \"[Common Infos]\".\ngdr: OpenRawFile failed: 0x80041003\n");
   EXPECT_EQ(Slurp(store), first);
   // A failure in the middle of the import (the marker file vanished) leaves the old store too.
   std::string text = Slurp(dir.File("small.shdr"));

@@ -2,7 +2,6 @@
 // truncations, huge numbers, odd line ends). Every run must end by itself with a status from 0 to 3,
 // without a signal and without a sanitizer report.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -27,8 +26,8 @@ class HostileInputTest : public ::testing::Test {
   // Runs gdr under a time limit and checks how it ended.
   void ExpectCleanRun(const std::string& arguments, const std::string& what) {
     const std::string err = dir.File("stderr");
-    const int status = std::system(("timeout -s KILL 20 " + std::string(GDR_EXECUTABLE) + " " + arguments +
-                                    " >/dev/null 2>" + err).c_str());
+    const int status = std::system(
+        ("timeout -s KILL 20 " + std::string(GDR_EXECUTABLE) + " " + arguments + " >/dev/null 2>" + err).c_str());
     const std::string messages = Slurp(err);
     ASSERT_TRUE(WIFEXITED(status)) << what << ": ended by a signal";
     const int code = WEXITSTATUS(status);
@@ -48,9 +47,11 @@ class HostileInputTest : public ::testing::Test {
         text.resize(random() % text.size());
         break;
       case 2: {
-        static const char* const kHuge[] = {"2147483647", "-2147483648", "99999999999999999999", "0", "-1", "1e308", "nan"};
+        static const char* const kHuge[] = {"2147483647", "-2147483648", "99999999999999999999", "0", "-1",
+                                            "1e308",      "nan"};
         const std::size_t at = text.find_first_of("0123456789", random() % text.size());
-        if (at != std::string::npos) text.replace(at, text.find_first_not_of("0123456789.", at) - at, kHuge[random() % 7]);
+        if (at != std::string::npos)
+          text.replace(at, text.find_first_not_of("0123456789.", at) - at, kHuge[random() % 7]);
         break;
       }
       case 3:
@@ -74,24 +75,35 @@ TEST_F(HostileInputTest, DamagedRecordingsAndStores) {
       "SegmentDataPoints=10\r\nLayers=1\r\n[Binary Infos]\r\nBinaryFormat=INT_16\r\nDataOffset=4\r\n"
       "[Channel Infos]\r\nCh1=Fp1,,0.5,\xB5V\r\nCh2=Cz,Ref,1,mV\r\nCh3=O1\r\n[Coordinates]\r\nCh1=1,90,-90\r\n"
       "[Comment]\r\nA recording.\r\n";
-  const std::string markers = "Marker File, Version 1.0\r\n[Marker Infos]\r\nMk1=New Segment,,1,1,0,20261205120000000000\r\n"
-                              "Mk2=Time 0,,3\r\nMk3=Stimulus,S  1,10,2,2\r\nMk4=Comment,a,b,20,1,0,,1\r\n";
+  const std::string markers =
+      "Marker File, Version 1.0\r\n[Marker Infos]\r\nMk1=New Segment,,1,1,0,20261205120000000000\r\n"
+      "Mk2=Time 0,,3\r\nMk3=Stimulus,S  1,10,2,2\r\nMk4=Comment,a,b,20,1,0,,1\r\n";
   std::string data(4, 'x');
   for (int i = 0; i < 3 * 60; ++i) data += std::string({char(i), char(i >> 8)});
   dir.Write("clean.shdr", header);
   dir.Write("r.vmrk", markers);
   dir.Write("r.eeg", data);
-  ASSERT_EQ(std::system((std::string(GDR_EXECUTABLE) + " import " + dir.File("clean.shdr") + " " + dir.File("clean.gdr")).c_str()), 0);
+  ASSERT_EQ(
+      std::system(
+          (std::string(GDR_EXECUTABLE) + " import " + dir.File("clean.shdr") + " " + dir.File("clean.gdr")).c_str()),
+      0);
   const std::string store = Slurp(dir.File("clean.gdr"));
 
   std::mt19937 random(20261205);
   for (int round = 0; round < 120; ++round) {
     const std::string what = "round " + std::to_string(round);
     switch (round % 4) {
-      case 0: dir.Write("r.shdr", Mutate(header, random)); break;
-      case 1: dir.Write("r.shdr", header), dir.Write("r.vmrk", Mutate(markers, random)); break;
-      case 2: dir.Write("r.shdr", header), dir.Write("r.vmrk", markers), dir.Write("r.eeg", Mutate(data, random)); break;
-      default: dir.Write("r.eeg", data), dir.Write("r.gdr", Mutate(store, random));
+      case 0:
+        dir.Write("r.shdr", Mutate(header, random));
+        break;
+      case 1:
+        dir.Write("r.shdr", header), dir.Write("r.vmrk", Mutate(markers, random));
+        break;
+      case 2:
+        dir.Write("r.shdr", header), dir.Write("r.vmrk", markers), dir.Write("r.eeg", Mutate(data, random));
+        break;
+      default:
+        dir.Write("r.eeg", data), dir.Write("r.gdr", Mutate(store, random));
     }
     if (round % 4 != 3) {
       ExpectCleanRun("info --json " + dir.File("r.shdr"), what + " info");

@@ -22,16 +22,16 @@ struct Electrode {
 };
 
 constexpr Electrode kElectrodes[32] = {
-    {"Fp1", -90, -72, 0.1f, 1.0f},  {"Fp2", 90, 72, 0.1f, 1.0f},    {"F7", -90, -36, 0.2f, 0.4f},
-    {"F3", -60, -51, 0.2f, 0.5f},   {"Fz", 45, 90, 0.2f, 0.5f},     {"F4", 60, 51, 0.2f, 0.5f},
-    {"F8", 90, 36, 0.2f, 0.4f},     {"FC5", -69, -21, 0.3f, 0.3f},  {"FC1", -31, -46, 0.3f, 0.3f},
-    {"FC2", 31, 46, 0.3f, 0.3f},    {"FC6", 69, 21, 0.3f, 0.3f},    {"T7", -90, 0, 0.3f, 0.1f},
-    {"C3", -45, 0, 0.4f, 0.1f},     {"Cz", 0, 0, 0.4f, 0.1f},       {"C4", 45, 0, 0.4f, 0.1f},
-    {"T8", 90, 0, 0.3f, 0.1f},      {"TP9", -113, 18, 0.4f, 0.0f},  {"CP5", -69, 21, 0.5f, 0.0f},
-    {"CP1", -31, 46, 0.5f, 0.0f},   {"CP2", 31, -46, 0.5f, 0.0f},   {"CP6", 69, -21, 0.5f, 0.0f},
-    {"TP10", 113, -18, 0.4f, 0.0f}, {"P7", -90, 36, 0.7f, 0.0f},    {"P3", -60, 51, 0.7f, 0.0f},
-    {"Pz", 45, -90, 0.8f, 0.0f},    {"P4", 60, -51, 0.7f, 0.0f},    {"P8", 90, -36, 0.7f, 0.0f},
-    {"PO9", -113, 54, 0.9f, 0.0f},  {"O1", -90, 72, 1.0f, 0.0f},    {"Oz", 90, -90, 1.0f, 0.0f},
+    {"Fp1", -90, -72, 0.1f, 1.0f},  {"Fp2", 90, 72, 0.1f, 1.0f},   {"F7", -90, -36, 0.2f, 0.4f},
+    {"F3", -60, -51, 0.2f, 0.5f},   {"Fz", 45, 90, 0.2f, 0.5f},    {"F4", 60, 51, 0.2f, 0.5f},
+    {"F8", 90, 36, 0.2f, 0.4f},     {"FC5", -69, -21, 0.3f, 0.3f}, {"FC1", -31, -46, 0.3f, 0.3f},
+    {"FC2", 31, 46, 0.3f, 0.3f},    {"FC6", 69, 21, 0.3f, 0.3f},   {"T7", -90, 0, 0.3f, 0.1f},
+    {"C3", -45, 0, 0.4f, 0.1f},     {"Cz", 0, 0, 0.4f, 0.1f},      {"C4", 45, 0, 0.4f, 0.1f},
+    {"T8", 90, 0, 0.3f, 0.1f},      {"TP9", -113, 18, 0.4f, 0.0f}, {"CP5", -69, 21, 0.5f, 0.0f},
+    {"CP1", -31, 46, 0.5f, 0.0f},   {"CP2", 31, -46, 0.5f, 0.0f},  {"CP6", 69, -21, 0.5f, 0.0f},
+    {"TP10", 113, -18, 0.4f, 0.0f}, {"P7", -90, 36, 0.7f, 0.0f},   {"P3", -60, 51, 0.7f, 0.0f},
+    {"Pz", 45, -90, 0.8f, 0.0f},    {"P4", 60, -51, 0.7f, 0.0f},   {"P8", 90, -36, 0.7f, 0.0f},
+    {"PO9", -113, 54, 0.9f, 0.0f},  {"O1", -90, 72, 1.0f, 0.0f},   {"Oz", 90, -90, 1.0f, 0.0f},
     {"O2", 90, -72, 1.0f, 0.0f},    {"PO10", 113, -54, 0.9f, 0.0f}};
 
 constexpr int kRate = 500;
@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
   for (int t = 3 * kRate; t < kPoints; t += 3 * kRate, ++number)
     markers << "Mk" << number << "=Stimulus,S  " << (number % 2 + 1) << "," << t + 1 << ",1,0," << Date(t) << "\r\n";
   for (int at : blinks)
-    markers << "Mk" << number++ << "=Comment,Eye blink at Fp1\\1 Fp2," << at + 1 - kRate / 10 << "," << kRate / 5 << ",1\r\n";
+    markers << "Mk" << number++ << "=Comment,Eye blink at Fp1\\1 Fp2," << at + 1 - kRate / 10 << "," << kRate / 5
+            << ",1\r\n";
 
   std::ofstream header(folder / "example.shdr", std::ios::binary);
   header << "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n"
@@ -110,7 +111,8 @@ int main(int argc, char** argv) {
   header << "\r\n[Coordinates]\r\n";
   for (int c = 0; c < 32; ++c)
     header << "Ch" << c + 1 << "=1," << kElectrodes[c].theta << "," << kElectrodes[c].phi << "\r\n";
-  header << "\r\n[Comment]\r\nSimulated resting EEG: eyes closed for 20 s, then open for 10 s, repeated.\r\n"
-         << "Alpha rhythm (10 Hz) strongest over O1, Oz, O2; eye blinks at Fp1 and Fp2; 50 Hz mains of 1.5 \xC2\xB5V.\r\n";
+  header
+      << "\r\n[Comment]\r\nSimulated resting EEG: eyes closed for 20 s, then open for 10 s, repeated.\r\n"
+      << "Alpha rhythm (10 Hz) strongest over O1, Oz, O2; eye blinks at Fp1 and Fp2; 50 Hz mains of 1.5 \xC2\xB5V.\r\n";
   return 0;
 }

@@ -7,9 +7,9 @@ struct ReadOptions {
   std::string source;
   std::int64_t from = 0;
   std::int64_t count = -1;  // -1: to the end
-  std::string channels;  // "0,2,Cz"; empty: all
+  std::string channels;     // "0,2,Cz"; empty: all
   std::string format = "csv";
-  std::string output;    // empty: stdout
+  std::string output;  // empty: stdout
 };
 
 int RunInfo(const std::string& header, bool json);

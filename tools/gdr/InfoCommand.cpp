@@ -17,13 +17,14 @@ double JsonFloat(float value) { return std::stod(FloatText(value)); }
 nlohmann::json HeaderJson(const CHeaderFile& h) {
   nlohmann::json channels = nlohmann::json::array();
   for (const CChannelInfo& c : h.m_Channels)
-    channels.push_back({{"name", AnsiToUtf8(c.Name)},
-                        {"reference", AnsiToUtf8(c.Reference)},
-                        {"resolution", JsonFloat(c.Resolution)},
-                        {"coordinates", {JsonFloat(c.Coordinates[0]), JsonFloat(c.Coordinates[1]), JsonFloat(c.Coordinates[2])}},
-                        {"has_coordinates", c.HasCoordinates},
-                        {"unit_code", c.UnitCode},
-                        {"unit_text", WideToUtf8(c.UnitText)}});
+    channels.push_back(
+        {{"name", AnsiToUtf8(c.Name)},
+         {"reference", AnsiToUtf8(c.Reference)},
+         {"resolution", JsonFloat(c.Resolution)},
+         {"coordinates", {JsonFloat(c.Coordinates[0]), JsonFloat(c.Coordinates[1]), JsonFloat(c.Coordinates[2])}},
+         {"has_coordinates", c.HasCoordinates},
+         {"unit_code", c.UnitCode},
+         {"unit_text", WideToUtf8(c.UnitText)}});
   return {{"data_file", AnsiToUtf8(h.m_DataFile)},
           {"marker_file", AnsiToUtf8(h.m_MarkerFile)},
           {"sampling_interval", h.m_SamplingInterval},

@@ -4,23 +4,26 @@
 #include "Commands.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"gdr: import, inspect and read EEG recordings of the generic exchange format (.shdr header,\n"
-               "marker file, binary or ASCII data) through the generic data reader component.\n\n"
-               "Example:\n  gdr import rec.shdr rec.gdr && gdr read rec.gdr --from 0 --count 500 --channels Fp1,Cz"};
+  CLI::App app{
+      "gdr: import, inspect and read EEG recordings of the generic exchange format (.shdr header,\n"
+      "marker file, binary or ASCII data) through the generic data reader component.\n\n"
+      "Example:\n  gdr import rec.shdr rec.gdr && gdr read rec.gdr --from 0 --count 500 --channels Fp1,Cz"};
   app.require_subcommand(1);
   app.set_help_all_flag("--help-all", "Every command's help");
 
   bool json = false;
   std::string header, store;
-  CLI::App* info = app.add_subcommand("info", "Parse a header and show what it describes.\n\n"
-                                              "Example: gdr info rec.shdr --json\n"
-                                              "Exit status: 0 parsed, 1 not this format, 2 invalid, 3 unreadable.");
+  CLI::App* info = app.add_subcommand("info",
+                                      "Parse a header and show what it describes.\n\n"
+                                      "Example: gdr info rec.shdr --json\n"
+                                      "Exit status: 0 parsed, 1 not this format, 2 invalid, 3 unreadable.");
   info->add_option("HEADER", header, "The .shdr header file")->required();
   info->add_flag("--json", json, "One JSON object: result, message and the parsed header");
 
-  CLI::App* import = app.add_subcommand("import", "Import a recording into a new store (a compound file).\n\n"
-                                                  "Example: gdr import rec.shdr rec.gdr\n"
-                                                  "An existing store is replaced only when the import succeeds.");
+  CLI::App* import = app.add_subcommand("import",
+                                        "Import a recording into a new store (a compound file).\n\n"
+                                        "Example: gdr import rec.shdr rec.gdr\n"
+                                        "An existing store is replaced only when the import succeeds.");
   import->add_option("HEADER", header, "The .shdr header file")->required();
   import->add_option("STORE", store, "The store to write")->required();
 
@@ -29,17 +32,20 @@ int main(int argc, char** argv) {
   dump->add_flag("--json", json, "One JSON object");
 
   ReadOptions read;
-  CLI::App* readCommand = app.add_subcommand(
-      "read", "Read samples as a host does: LoadFromStorage, then GetData.\n\n"
-              "Example: gdr read rec.gdr --from 1000 --count 500 --channels Fp1,O2 --format csv\n"
-              "SOURCE is a store, or a .shdr header (imported into memory first). Channels are\n"
-              "numbers from 0 or names; csv has a line of column names, then one line per point;\n"
-              "f32 is the raw little-endian float32 block, point-major.");
+  CLI::App* readCommand =
+      app.add_subcommand("read",
+                         "Read samples as a host does: LoadFromStorage, then GetData.\n\n"
+                         "Example: gdr read rec.gdr --from 1000 --count 500 --channels Fp1,O2 --format csv\n"
+                         "SOURCE is a store, or a .shdr header (imported into memory first). Channels are\n"
+                         "numbers from 0 or names; csv has a line of column names, then one line per point;\n"
+                         "f32 is the raw little-endian float32 block, point-major.");
   readCommand->add_option("SOURCE", read.source, "A store or a .shdr header")->required();
   readCommand->add_option("--from", read.from, "First data point (from 0)")->default_val(0);
   readCommand->add_option("--count", read.count, "Number of data points (default: to the end)");
   readCommand->add_option("--channels", read.channels, "Channels by number or name, comma-separated (default: all)");
-  readCommand->add_option("--format", read.format, "csv or f32")->check(CLI::IsMember({"csv", "f32"}))->default_val("csv");
+  readCommand->add_option("--format", read.format, "csv or f32")
+      ->check(CLI::IsMember({"csv", "f32"}))
+      ->default_val("csv");
   readCommand->add_option("--output", read.output, "Write to this file instead of stdout");
 
   CLI::App* registerCommand = app.add_subcommand("register", "Register the component module with the host's registry");

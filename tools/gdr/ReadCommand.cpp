@@ -23,7 +23,6 @@ struct Failure {
   std::string message;
 };
 
-
 // The recording's storage: a store opened from its file (never committed, so reading changes
 // nothing on disk), or a header imported into memory.
 ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source) {
@@ -113,7 +112,8 @@ int Read(const ReadOptions& options) {
   StoreContents store;
   if (const HRESULT read = ReadStoreContents(storage.Get(), store); FAILED(read))
     throw Failure{"the host's data in this store are damaged: " + HexCode(read)};
-  const std::int32_t channelCount = StoreContents::Get<std::int32_t>(store.recording, property_tag::kChannels).value_or(0);
+  const std::int32_t channelCount =
+      StoreContents::Get<std::int32_t>(store.recording, property_tag::kChannels).value_or(0);
   const std::int64_t points = StoreContents::Get<std::int32_t>(store.recording, property_tag::kDataPoints).value_or(0);
   const std::int64_t values = store.ValuesPerPoint();
   const std::int64_t count = options.count < 0 && options.from >= 0 ? points - options.from : options.count;
@@ -142,8 +142,8 @@ int Read(const ReadOptions& options) {
   for (std::int64_t first = options.from; first < options.from + count; first += chunk) {
     const LONG n = LONG(std::min(chunk, options.from + count - first));
     float* block = nullptr;
-    const HRESULT result = data->GetData(LONG(first), n, &block, channels.empty() ? nullptr : channels.data(),
-                                         LONG(channels.size()));
+    const HRESULT result =
+        data->GetData(LONG(first), n, &block, channels.empty() ? nullptr : channels.data(), LONG(channels.size()));
     if (FAILED(result)) throw Failure{"GetData failed: " + HexCode(result)};
     const TaskMemory<float> owned(block);
     const std::size_t floats = std::size_t(n) * std::size_t(perPoint);

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 double JsonFloat(float value) { return std::stod(FloatText(value)); }
 
 template <typename Value>
@@ -34,11 +33,12 @@ nlohmann::json ContentsJson(const StoreContents& store) {
   for (const auto& [name, size] : store.streams) streams[WideToUtf8(name)] = size;
   nlohmann::json channels = nlohmann::json::array();
   for (const StoredChannel& c : store.channels)
-    channels.push_back({{"name", AnsiToUtf8(c.name)},
-                        {"reference", AnsiToUtf8(c.reference)},
-                        {"unit_code", Optional(c.unitCode)},
-                        {"unit_text", c.unitText ? nlohmann::json(WideToUtf8(*c.unitText)) : nlohmann::json(nullptr)},
-                        {"coordinates", {JsonFloat(c.coordinates[0]), JsonFloat(c.coordinates[1]), JsonFloat(c.coordinates[2])}}});
+    channels.push_back(
+        {{"name", AnsiToUtf8(c.name)},
+         {"reference", AnsiToUtf8(c.reference)},
+         {"unit_code", Optional(c.unitCode)},
+         {"unit_text", c.unitText ? nlohmann::json(WideToUtf8(*c.unitText)) : nlohmann::json(nullptr)},
+         {"coordinates", {JsonFloat(c.coordinates[0]), JsonFloat(c.coordinates[1]), JsonFloat(c.coordinates[2])}}});
   nlohmann::json markers = nlohmann::json::array();
   for (const StoredMarker& m : store.markers)
     markers.push_back({{"position", m.position},
@@ -58,7 +58,8 @@ nlohmann::json ContentsJson(const StoreContents& store) {
                 {"resolutions", resolutions},
                 {"data_orientation", Optional(StoreContents::Get<std::int32_t>(*d, 2))},
                 {"sample_format", Optional(StoreContents::Get<std::int32_t>(*d, 3))},
-                {"decimal_symbol", decimal ? nlohmann::json(*decimal ? std::string(1, *decimal) : std::string()) : nlohmann::json(nullptr)},
+                {"decimal_symbol", decimal ? nlohmann::json(*decimal ? std::string(1, *decimal) : std::string())
+                                           : nlohmann::json(nullptr)},
                 {"skip_lines", Optional(StoreContents::Get<std::int32_t>(*d, 5))},
                 {"skip_columns", Optional(StoreContents::Get<std::int32_t>(*d, 6))},
                 {"use_big_endian_order", Optional(StoreContents::Get<std::int32_t>(*d, 7))},
@@ -95,7 +96,9 @@ nlohmann::json ContentsJson(const StoreContents& store) {
 }
 
 void PrintContents(const nlohmann::json& j) {
-  auto text = [](const nlohmann::json& value) { return value.is_null() ? std::string("-") : value.is_string() ? value.get<std::string>() : value.dump(); };
+  auto text = [](const nlohmann::json& value) {
+    return value.is_null() ? std::string("-") : value.is_string() ? value.get<std::string>() : value.dump();
+  };
   std::printf("Class          %s\n", j["class_id"].get<std::string>().c_str());
   std::printf("Header         %s\nData           %s\n", text(j["header_path"]).c_str(), text(j["data_path"]).c_str());
   const auto& r = j["recording"];
@@ -147,8 +150,10 @@ int RunImport(const std::string& header, const std::string& store) {
     }
     const char* failed = nullptr;
     HRESULT code = reader->CreateStorageEntries(storage.Get(), 0);
-    if (FAILED(code)) failed = "CreateStorageEntries";
-    else if (FAILED(code = storage->Commit(STGC_DEFAULT))) failed = "Commit";
+    if (FAILED(code))
+      failed = "CreateStorageEntries";
+    else if (FAILED(code = storage->Commit(STGC_DEFAULT)))
+      failed = "Commit";
     storage.Reset();
     std::error_code error;
     if (!failed) std::filesystem::rename(temporary, store, error);
@@ -166,11 +171,13 @@ int RunImport(const std::string& header, const std::string& store) {
 
 int RunDump(const std::string& path, bool json) {
   ComPtr<IStorage> storage;
-  const HRESULT opened = StgOpenStorage(WidePath(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                        storage.Receive());
+  const HRESULT opened =
+      StgOpenStorage(WidePath(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive());
   if (FAILED(opened)) {
-    Complain(path + (opened == STG_E_FILEALREADYEXISTS ? " is not a store (a compound file): "
-                     : opened == STG_E_FILENOTFOUND ? " does not exist: " : " is damaged or cannot be read: ") +
+    Complain(path +
+             (opened == STG_E_FILEALREADYEXISTS ? " is not a store (a compound file): "
+              : opened == STG_E_FILENOTFOUND    ? " does not exist: "
+                                                : " is damaged or cannot be read: ") +
              HexCode(opened));
     return 2;
   }

@@ -76,7 +76,8 @@ HRESULT ReadStoreContents(IStorage* storage, StoreContents& contents) {
     channel.name = TextOf(description->Find(channel_tag::kName));
     channel.reference = TextOf(description->Find(channel_tag::kReference));
     channel.unitCode = StoreContents::Get<std::int32_t>(*description, channel_tag::kUnit);
-    if (const PropertyStore::Bytes* unit = description->Find(channel_tag::kUnitText)) channel.unitText = WideTextOf(*unit);
+    if (const PropertyStore::Bytes* unit = description->Find(channel_tag::kUnitText))
+      channel.unitText = WideTextOf(*unit);
     if (const PropertyStore::Bytes* place = description->Find(channel_tag::kCoordinates); place && place->size() >= 12)
       std::memcpy(channel.coordinates, place->data(), 12);
     contents.channels.push_back(std::move(channel));
