@@ -119,6 +119,25 @@ const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t siz
   return m_Buffer.Data();
 }
 
+const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t position, std::size_t size) {
+  // All windows together stay within 16 MB; a window is at least as long as the request.
+  constexpr std::uint64_t kAllWindows = 16u << 20, kLargestWindow = 1u << 20;
+  if (position == std::numeric_limits<std::uint64_t>::max()) return Fetch(position, size);
+  std::unique_ptr<Window>& window = m_Windows[channel];
+  if (!window) window = std::make_unique<Window>();
+  if (position < window->start || position - window->start + size > window->size) {
+    const std::uint64_t channels = std::max<std::uint64_t>(1, std::uint64_t(std::max(m_nChannels, 1)));
+    const std::size_t length =
+        std::max<std::size_t>(size, std::size_t(std::min(kLargestWindow, kAllWindows / channels)));
+    window->bytes.Resize(length);
+    const std::uint64_t got = ReadFileAt(m_hFile, position, window->bytes.Data(), length);
+    std::memset(window->bytes.Data() + got, 0, length - std::size_t(got));
+    window->start = position;
+    window->size = length;
+  }
+  return window->bytes.Data() + (position - window->start);
+}
+
 std::uint64_t CBinaryReader::RowPosition(std::int64_t row) const {
   const Int128 rowBytes = Int128(m_nChannels) * m_nBytesPerPoint;
   Int128 position = Int128(m_nDataOffset) + Int128(row) * rowBytes;
@@ -202,8 +221,9 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
     const Int128 channelStart = Int128(m_nDataOffset) + m_nChannelOffset + Int128(channel) * channelStride;
     for (std::int64_t first = 0; first < count; first += chunkPoints) {
       const std::int64_t points = std::min<std::int64_t>(chunkPoints, count - first);
-      const std::uint8_t* buffer = Fetch(ToFilePosition(channelStart + Int128(position + first) * pointBytes),
-                                         std::size_t(std::uint64_t(points) * pointBytes));
+      const std::uint8_t* buffer =
+          FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes),
+                     std::size_t(std::uint64_t(points) * pointBytes));
       float* out = block + std::size_t(first) * blockRow + j * values;
       for (std::int64_t p = 0; p < points; ++p, out += blockRow, buffer += pointBytes)
         for (std::size_t k = 0; k < values; ++k) out[k] = Number::Load(buffer + k * Number::kSize) * scale;

@@ -4,6 +4,8 @@
 // vectorized (each channel's points in one run). Each read fetches the file bytes it needs with
 // positioned reads in bounded chunks and decodes them in one pass, with the decoder chosen by Open.
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 
 #include "platform/DataFile.h"
 #include "readers/IntervalReader.h"
@@ -54,6 +56,10 @@ class CBinaryReader : public CIntervalReader {
   std::uint64_t RowPosition(std::int64_t row) const;
   // Reads bytes at a position into m_Buffer; what the file does not deliver reads as zero.
   const std::uint8_t* Fetch(std::uint64_t position, std::size_t size);
+  // The same for a channel of vectorized data, served from a window of that channel's bytes read
+  // ahead, so that a host paging through many channels makes one positioned read per window rather
+  // than one per channel and page.
+  const std::uint8_t* FetchAhead(LONG channel, std::uint64_t position, std::size_t size);
 
   Decoder m_pfnDecode = nullptr;
   std::int32_t m_nBinaryFormat = 0;
@@ -67,6 +73,12 @@ class CBinaryReader : public CIntervalReader {
 
   // Per-read scratch space, kept between reads to spare the allocations.
   ScratchArray<std::uint8_t> m_Buffer;
+  struct Window {
+    std::uint64_t start = 0;
+    std::size_t size = 0;
+    ScratchArray<std::uint8_t> bytes;
+  };
+  std::unordered_map<LONG, std::unique_ptr<Window>> m_Windows;  // by channel
   ScratchArray<float> m_Unpacked;
   ScratchArray<std::size_t> m_Offsets;
   ScratchArray<float> m_Scales;
