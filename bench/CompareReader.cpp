@@ -1,0 +1,106 @@
+// The component's side of bench/compare: reads a recording through the sample readers as a host
+// pages it, and measures the machine's limits on the same bytes. Prints one JSON object.
+//   compare_reader HEADER REPETITIONS
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "header/HeaderFile.h"
+#include "platform/ComRuntime.h"
+#include "platform/DataFile.h"
+#include "platform/Files.h"
+#include "readers/AsciiReader.h"
+#include "readers/BinaryReader.h"
+
+namespace {
+
+double MedianSeconds(int repetitions, const std::function<void()>& work) {
+  std::vector<double> times;
+  for (int i = 0; i < repetitions; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+std::unique_ptr<CIntervalReader> OpenReader(const CHeaderFile& h) {
+  std::vector<float> resolutions;
+  for (const CChannelInfo& c : h.m_Channels) resolutions.push_back(c.Resolution);
+  const auto channels = std::int32_t(h.m_Channels.size());
+  const bool multiplexed = h.m_DataOrientation == MULTIPLEXED, complex = (h.m_DataType & 2) != 0;
+  if (h.m_SampleFormat == FORMAT_ASCII) {
+    auto reader = std::make_unique<CASCIIReader>();
+    if (FAILED(reader->Open(h.m_DataFile, channels, h.m_DataPoints, multiplexed, resolutions, complex, h.m_Layers,
+                            h.m_DecimalSymbol, h.m_SkipLines, h.m_SkipColumns)))
+      std::exit(1);
+    return reader;
+  }
+  auto reader = std::make_unique<CBinaryReader>();
+  if (FAILED(reader->Open(h.m_DataFile, channels, h.m_DataPoints, multiplexed, resolutions, complex, h.m_Layers,
+                          std::int32_t(h.m_SampleFormat), h.m_DataOffset, h.m_ChannelOffset, h.m_UseBigEndianOrder != 0,
+                          h.m_SegmentHeaderSize, h.m_SegmentDataPoints)))
+    std::exit(1);
+  return reader;
+}
+
+// Reads every point of the listed channels (null: all) in pages of `page` points.
+void ReadAll(CIntervalReader& reader, LONG points, LONG page, const std::vector<LONG>* channels) {
+  for (LONG first = 0; first < points; first += page) {
+    float* block = nullptr;
+    if (FAILED(reader.ReadInterval(first, std::min(page, points - first), &block, channels ? channels->data() : nullptr,
+                                   channels ? LONG(channels->size()) : 0)))
+      std::exit(1);
+    CoTaskMemFree(block);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  const int repetitions = std::atoi(argv[2]);
+  CHeaderFile header;
+  if (header.Load(argv[1]) != HEADER_PARSED) return 1;
+  const LONG points = header.m_DataPoints;
+  const LONG page = LONG(1e6 / header.m_SamplingInterval);  // one second
+  const auto channels = LONG(header.m_Channels.size());
+  const double bytes = double(std::filesystem::file_size(ToNativePath(header.m_DataFile)));
+  const bool ascii = header.m_SampleFormat == FORMAT_ASCII;
+  std::vector<LONG> four, one = {channels / 2};
+  for (LONG c = 0; c < 4 && c < channels; ++c) four.push_back(c * (channels / 4));
+
+  auto rate = [&](double seconds) { return bytes / seconds / 1e6; };
+  std::printf("{\"file_bytes\": %.0f", bytes);
+  // A fresh reader for each run, so that an ASCII reader indexes its text every time.
+  auto measure = [&](const char* name, LONG pageSize, const std::vector<LONG>* list) {
+    const double seconds = MedianSeconds(repetitions, [&] { ReadAll(*OpenReader(header), points, pageSize, list); });
+    std::printf(", \"%s\": %.1f", name, rate(seconds));
+  };
+  measure("paged_all", page, nullptr);
+  if (!ascii) {
+    // One read of everything, where the block fits comfortably in memory.
+    if (double(points) * channels * 4 < 8e9) measure("one_read", points, nullptr);
+    measure("paged_4", page, &four);
+    measure("paged_1", page, &one);
+    std::vector<char> from(std::size_t(bytes), 1), to(std::size_t(bytes), 2);
+    std::printf(", \"memcpy\": %.1f",
+                rate(MedianSeconds(repetitions, [&] { std::memcpy(to.data(), from.data(), to.size()); })));
+    HANDLE file =
+        CreateFileA(header.m_DataFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<char> chunk(1 << 20);
+    std::printf(", \"file_read\": %.1f", rate(MedianSeconds(repetitions, [&] {
+                  for (std::uint64_t at = 0; at < std::uint64_t(bytes); at += chunk.size())
+                    ReadFileAt(file, at, chunk.data(), chunk.size());
+                })));
+    CloseHandle(file);
+  }
+  std::printf("}\n");
+  return 0;
+}
