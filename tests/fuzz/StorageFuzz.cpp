@@ -47,9 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       inner->AddRef();
       inner->QueryInterface(IidOf<IEEGData>(), reader.ReceiveVoid());
       inner->Release();
+      // A few points of one channel: a damaged channel count makes an all-channel block as large
+      // as it says (correct, but only slow to fill).
+      const LONG first = 0;
       if (SUCCEEDED(reader->LoadFromStorage(storage.Get(), 0))) {
         float* block = nullptr;
-        if (SUCCEEDED(reader->GetData(0, 10, &block, nullptr, 0))) CoTaskMemFree(block);
+        if (SUCCEEDED(reader->GetData(0, 10, &block, &first, 1))) CoTaskMemFree(block);
       }
     }
   }
