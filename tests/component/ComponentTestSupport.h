@@ -2,13 +2,34 @@
 // A recording written into a temporary folder, the recording host doubles, and reader objects.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "component/EEGFileReader.h"
 #include "doubles/HostDoubles.h"
 #include "doubles/StorageDoubles.h"
+#include "platform/DebugLogFile.h"
 #include "platform/MemoryStorage.h"
 #include "support/TempDir.h"
+
+// The fixed debug log file, removed before and after a test; Switch() creates it, which turns the
+// log on, and Text() reads what the component wrote.
+class DebugLogFile {
+ public:
+  DebugLogFile() { std::filesystem::remove(kDebugLogPath); }
+  ~DebugLogFile() { std::filesystem::remove(kDebugLogPath); }
+  DebugLogFile(const DebugLogFile&) = delete;
+  DebugLogFile& operator=(const DebugLogFile&) = delete;
+  void SwitchOn() const { std::ofstream(kDebugLogPath).close(); }
+  std::string Text() const {
+    std::ifstream in(kDebugLogPath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
 
 inline constexpr std::string_view kIdentification = "Tarvo Sylvex Data Exchange Header File Version 1.0";
 inline constexpr std::string_view kMarkerIdentification = "Tarvo Sylvex Data Exchange Marker File, Version 1.0";

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "component/ComponentTestSupport.h"
 #include "component/Diagnostics.h"
 #include "doubles/HostDoubles.h"
 #include "platform/DebugLogFile.h"
@@ -69,14 +70,8 @@ TEST(DisplayError, AFailingMessageServiceCreationFallsBackToo) {
 
 class DebugLogTest : public ::testing::Test {
  protected:
-  void SetUp() override { std::filesystem::remove(kDebugLogPath); }
-  void TearDown() override { std::filesystem::remove(kDebugLogPath); }
-  static std::string Log() {
-    std::ifstream in(kDebugLogPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Log() const { return log.Text(); }
+  DebugLogFile log;
 };
 
 TEST_F(DebugLogTest, NothingIsWrittenOrCreatedWithoutTheFile) {
@@ -85,14 +80,14 @@ TEST_F(DebugLogTest, NothingIsWrittenOrCreatedWithoutTheFile) {
 }
 
 TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefix) {
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   WriteDebugLog("OpenRawFile: %s\n", "/rec/s01.shdr");
   WriteDebugLog("GetData: %d, %d\n", 0, 1000);
   EXPECT_EQ(Log(), "GenericDataReader > OpenRawFile: /rec/s01.shdr\nGenericDataReader > GetData: 0, 1000\n");
 }
 
 TEST_F(DebugLogTest, LongMessagesAreCutTo1023Characters) {
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   WriteDebugLog("%s", std::string(5000, 'a').c_str());
   EXPECT_EQ(Log(), "GenericDataReader > " + std::string(1023, 'a'));
 }

@@ -176,15 +176,11 @@ TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
 }
 
 TEST_F(PropertiesTest, TheLogNamesTheDataFile) {
-  std::filesystem::remove(kDebugLogPath);
+  const DebugLogFile log;
   Load("");
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   Write();
-  std::ifstream in(kDebugLogPath);
-  std::string line;
-  std::getline(in, line);
-  std::filesystem::remove(kDebugLogPath);
-  EXPECT_EQ(line, "GenericDataReader > WriteProperties: " + Resolved("rec.eeg"));
+  EXPECT_EQ(log.Text(), "GenericDataReader > WriteProperties: " + Resolved("rec.eeg") + "\n");
 }
 
 }  // namespace

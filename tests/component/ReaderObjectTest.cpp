@@ -13,14 +13,8 @@ namespace {
 
 class ReaderObjectTest : public ComponentTest {
  protected:
-  void SetUp() override { std::filesystem::remove(kDebugLogPath); }
-  void TearDown() override { std::filesystem::remove(kDebugLogPath); }
-  static std::string Log() {
-    std::ifstream in(kDebugLogPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Log() const { return log.Text(); }
+  DebugLogFile log;
   // Imports the recording at `header` into `storage` on a fresh reader object.
   void Import(const std::string& header, IStorage* storage) {
     ComPtr<IEEGRawFileReader> reader = NewReader();
@@ -60,7 +54,7 @@ TEST_F(ReaderObjectTest, AnInvalidHeaderIsShownOnceWithItsPath) {
 }
 
 TEST_F(ReaderObjectTest, ASuccessfulOpenIsLoggedAndRemembered) {
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   ComPtr<IEEGRawFileReader> reader = NewReader();
   const std::string first = WriteBinaryRecording(2);
   LONG opened = 0;
@@ -76,7 +70,7 @@ TEST_F(ReaderObjectTest, ASuccessfulOpenIsLoggedAndRemembered) {
 }
 
 TEST_F(ReaderObjectTest, BeforeLoadingThereIsNoDataButVersionsAnswer) {
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   ComPtr<IEEGData> data = As<IEEGData>(NewReader());
   ComPtr<IHostPropertyWriter> properties;
   EXPECT_EQ(data->GetProperties(properties.Receive()), E_FAIL);
@@ -103,7 +97,7 @@ TEST_F(ReaderObjectTest, BeforeLoadingThereIsNoDataButVersionsAnswer) {
 }
 
 TEST_F(ReaderObjectTest, StorageEntriesHoldTheirExactBytes) {
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   const std::string header = WriteBinaryRecording(32, "", "[Comment]\r\nHello\r\n");
   const ComPtr<IStorage> storage = NewStorage();
   Import(header, storage.Get());
@@ -181,7 +175,7 @@ TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
 }
 
 TEST_F(ReaderObjectTest, ARecordingOpensAgainOnAFreshObject) {
-  std::ofstream(kDebugLogPath).close();
+  log.SwitchOn();
   const std::string header = WriteBinaryRecording(3, "", "[Channel Infos]\r\nCh2=b,,0.5\r\n");
   const ComPtr<IStorage> storage = NewStorage();
   Import(header, storage.Get());
