@@ -62,6 +62,7 @@ ComPtr<Interface> MakeCom(Args&&... args) {
 template <typename Interface>
 class ComPart : public Interface {
  public:
+  using PartInterface = Interface;
   explicit ComPart(IUnknown& owner) : m_Owner(owner) {}
   ComPart(const ComPart&) = delete;
   ComPart& operator=(const ComPart&) = delete;
@@ -127,3 +128,14 @@ class ComAggregatable : public Interfaces... {
   InnerUnknown m_Inner;
   IUnknown* m_Outer;
 };
+
+// The interface that one of the parts implements, for an object's FindInterface; null for none.
+template <typename... Parts>
+void* FindPart(REFIID iid, Parts&... parts) {
+  void* found = nullptr;
+  (void)((iid == IidOf<typename Parts::PartInterface>()
+              ? (found = static_cast<typename Parts::PartInterface*>(&parts), true)
+              : false) ||
+         ...);
+  return found;
+}

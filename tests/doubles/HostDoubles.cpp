@@ -261,13 +261,7 @@ class Toolbox final : public ComObject<IUnknown> {
 
  protected:
   void* FindInterface(REFIID iid) override {
-    if (iid == IidOf<IHostMessages>()) return static_cast<IHostMessages*>(&m_Messages);
-    if (iid == IidOf<IHostRegistration>()) return static_cast<IHostRegistration*>(&m_Registration);
-    if (iid == IidOf<IHostPropertyWriter>()) return static_cast<IHostPropertyWriter*>(&m_PropertyWriter);
-    if (iid == IidOf<IHostPropertyBag>()) return static_cast<IHostPropertyBag*>(&m_PropertyBag);
-    if (iid == IidOf<IHostMarkerWriter>()) return static_cast<IHostMarkerWriter*>(&m_MarkerWriter);
-    if (iid == IidOf<IHostConverter>()) return static_cast<IHostConverter*>(&m_Converter);
-    return nullptr;
+    return FindPart(iid, m_Messages, m_Registration, m_PropertyWriter, m_PropertyBag, m_MarkerWriter, m_Converter);
   }
 
  private:
