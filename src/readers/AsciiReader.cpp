@@ -6,7 +6,6 @@
 #include "component/Diagnostics.h"
 #include "header/AsciiTokens.h"
 #include "platform/CNumbers.h"
-#include "readers/ScratchArray.h"
 
 namespace {
 
@@ -54,11 +53,10 @@ void CASCIIReader::BuildIndex() {
   m_Indexed = true;
 }
 
-template <typename Place>
-void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Place&& place) {
+template <typename Visit>
+void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit) {
   if (first >= end) return;
-  if (!m_Indexed) BuildIndex();
-  if (end > m_FirstNumber.back()) AfxThrowOleException(GDR_E_FILE);  // the lines run out
+  RequireStream(end);
   // The data line that holds stream number `first`: the last one whose first number is not beyond it.
   std::size_t line =
       std::size_t(std::upper_bound(m_FirstNumber.begin(), m_FirstNumber.end() - 1, first) - m_FirstNumber.begin()) - 1;
@@ -66,70 +64,106 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Place&& pl
   std::uint64_t g = m_FirstNumber[line];
   for (; g < end; ++line) {
     ForEachNumberRun(m_Text[firstLine + line], '.', m_nSkipColumns, [&](std::string_view run) {
-      if (g >= first && g < end) place(g, ReadNumber(run));
+      if (g >= first && g < end) visit(run);
       ++g;
     });
   }
 }
 
-void CASCIIReader::FillAllChannels(std::int64_t position, std::int64_t count, float* buffer) {
+void CASCIIReader::RequireStream(std::uint64_t end) {
+  if (!m_Indexed) BuildIndex();
+  if (end > m_FirstNumber.back()) AfxThrowOleException(GDR_E_FILE);  // the lines run out
+}
+
+void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, const Selection& selection,
+                                   float* block) {
   const std::uint64_t values = std::uint64_t(m_nValuesPerPoint);
   const std::uint64_t channels = std::uint64_t(m_nChannels);
-  if (m_bMultiplexed) {
-    const std::uint64_t first = std::uint64_t(position) * channels * values;
-    ReadStream(first, first + std::uint64_t(count) * channels * values,
-               [&](std::uint64_t g, float value) { buffer[g - first] = value; });
+  const std::uint64_t perPoint = channels * values;  // below 2^62
+  // An interval that ends beyond 64 bits lies beyond any text.
+  std::uint64_t first = 0, span = 0, end = 0;
+  if (__builtin_mul_overflow(position, perPoint, &first) || __builtin_mul_overflow(count, perPoint, &span) ||
+      __builtin_add_overflow(first, span, &end))
+    AfxThrowOleException(GDR_E_FILE);
+  RequireStream(end);
+
+  std::uint64_t t = 0, c = 0, k = 0;
+  if (!selection.channels) {  // all channels: the block has the stream's order
+    float scale = Resolution(0);
+    ReadStream(first, end, [&](std::string_view run) {
+      *block++ = scale * ReadNumber(run);
+      if (++k < values) return;
+      k = 0;
+      if (++c == channels) c = 0;
+      scale = Resolution(LONG(c));
+    });
     return;
   }
-  // Vectorized: each channel's points lie in a run of its own; the last channel's run decides
-  // whether the stream is long enough.
-  const std::int64_t points = m_nDataPoints;
-  const std::uint64_t end =
-      values * ((channels - 1) * std::uint64_t(std::max<std::int64_t>(points, 0)) + std::uint64_t(position + count));
-  if (channels == 0 || end == 0) return;
-  if (!m_Indexed) BuildIndex();
-  if (end > m_FirstNumber.back()) AfxThrowOleException(GDR_E_FILE);
-  const std::int64_t stop = std::min(position + count, points);
-  for (std::uint64_t c = 0; c < channels && position < stop; ++c) {
-    const std::uint64_t first = values * (c * std::uint64_t(points) + std::uint64_t(position));
-    ReadStream(first, first + values * std::uint64_t(stop - position), [&](std::uint64_t g, float value) {
-      const std::uint64_t t = g / values - c * std::uint64_t(points);  // relative to position
-      const std::uint64_t k = g % values;
-      buffer[((t - std::uint64_t(position)) * channels + c) * values + k] = value;
+
+  // The selected channels in stream order; a channel listed twice has two slots in the block.
+  struct Target {
+    LONG channel;
+    std::size_t slot;
+    float scale;
+  };
+  std::vector<Target> targets(selection.count);
+  for (std::size_t j = 0; j < selection.count; ++j)
+    targets[j] = {selection.Channel(j), j, Resolution(selection.Channel(j))};
+  std::ranges::stable_sort(targets, {}, &Target::channel);
+
+  // Walks point t, channel c, number k along the stream; only selected numbers are parsed.
+  std::size_t next = 0;
+  ReadStream(first, end, [&](std::string_view run) {
+    while (next < targets.size() && std::uint64_t(targets[next].channel) < c) ++next;
+    if (next < targets.size() && std::uint64_t(targets[next].channel) == c) {
+      const float number = ReadNumber(run);
+      for (std::size_t i = next; i < targets.size() && std::uint64_t(targets[i].channel) == c; ++i)
+        block[(t * selection.count + targets[i].slot) * values + k] = targets[i].scale * number;
+    }
+    if (++k < values) return;
+    k = 0;
+    if (++c < channels) return;
+    c = 0;
+    next = 0;
+    ++t;
+  });
+}
+
+void CASCIIReader::FillVectorized(std::uint64_t position, std::uint64_t count, const Selection& selection,
+                                  float* block) {
+  // Each channel's points lie in a run of their own; the last channel's run decides whether the
+  // stream is long enough, whichever channels are read.
+  const std::uint64_t values = std::uint64_t(m_nValuesPerPoint);
+  const std::uint64_t channels = std::uint64_t(m_nChannels);
+  const std::uint64_t points = std::uint64_t(std::max(m_nDataPoints, 0));
+  std::uint64_t end = 0;
+  if (__builtin_mul_overflow((channels - 1) * points + position + count, values, &end))
+    AfxThrowOleException(GDR_E_FILE);
+  if (end > 0) RequireStream(end);
+  const std::uint64_t stop = std::min(position + count, points);
+  if (position >= stop) return;  // beyond the data points: zeros
+  for (std::size_t j = 0; j < selection.count; ++j) {
+    const std::uint64_t channel = std::uint64_t(selection.Channel(j));
+    const float scale = Resolution(LONG(channel));
+    const std::uint64_t first = values * (channel * points + position);
+    std::uint64_t t = 0, k = 0;
+    ReadStream(first, first + values * (stop - position), [&](std::string_view run) {
+      block[(t * selection.count + j) * values + k] = scale * ReadNumber(run);
+      if (++k == values) k = 0, ++t;
     });
   }
 }
 
 HRESULT CASCIIReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) {
   return ReadWith(position, count, block, channels, channelCount, [&](float* data, const Selection& selection) {
-    const std::size_t values = std::size_t(m_nValuesPerPoint);
-    const std::size_t allChannels = std::size_t(m_nChannels);
-    std::uint64_t floats = 0;
-    if (__builtin_mul_overflow(std::uint64_t(count), std::uint64_t(allChannels) * values, &floats))
-      throw std::bad_alloc();
-    if (floats == 0) return;  // an empty block, wherever it lies
-    if (!selection.channels) {
-      // All channels in order: the block has the layout of the parsed numbers; scale in place.
-      // Multiplexed text fills every number of the interval or fails; vectorized text leaves the
-      // points beyond the data points unfilled.
-      if (!m_bMultiplexed) std::fill_n(data, floats, 0.0f);
-      FillAllChannels(position, count, data);
-      for (float* point = data; point < data + floats;)
-        for (std::size_t c = 0; c < allChannels; ++c) {
-          const float scale = Resolution(LONG(c));
-          for (std::size_t k = 0; k < values; ++k) *point++ *= scale;
-        }
-      return;
+    if (count == 0 || selection.count == 0 || m_nValuesPerPoint == 0) return;  // an empty block, wherever it lies
+    if (m_bMultiplexed) {
+      // Multiplexed text fills every number of the interval or fails.
+      FillMultiplexed(std::uint64_t(position), std::uint64_t(count), selection, data);
+    } else {
+      // Vectorized text leaves the points beyond the data points zero.
+      std::fill_n(data, std::size_t(count) * selection.count * std::size_t(m_nValuesPerPoint), 0.0f);
+      FillVectorized(std::uint64_t(position), std::uint64_t(count), selection, data);
     }
-    ScratchArray<float> buffer{std::size_t(floats)};
-    if (!m_bMultiplexed) buffer.Zero();
-    FillAllChannels(position, count, buffer.Data());
-    for (std::size_t p = 0; p < std::size_t(count); ++p)
-      for (std::size_t j = 0; j < selection.count; ++j) {
-        const LONG channel = selection.Channel(j);
-        const float scale = Resolution(channel);
-        const float* in = buffer.Data() + (p * allChannels + std::size_t(channel)) * values;
-        for (std::size_t k = 0; k < values; ++k) *data++ = scale * in[k];
-      }
   });
 }

@@ -22,15 +22,17 @@ class CASCIIReader : public CIntervalReader {
 
   // Appends the numbers of one line to `numbers` (the list is emptied first).
   void ParseLine(std::string_view line, std::vector<float>& numbers) const;
-  // Writes the numbers of all channels for points position to position + count − 1 into `buffer`
-  // (count × N × V floats) at ((t − position) × N + c) × V + k. Raises 0x8004100E when the data
-  // lines end before the last number it needs.
-  void FillAllChannels(std::int64_t position, std::int64_t count, float* buffer);
 
  private:
-  // Copies stream numbers first to end − 1 to `place(g, value)`; raises when the stream ends before.
-  template <typename Place>
-  void ReadStream(std::uint64_t first, std::uint64_t end, Place&& place);
+  // Write the scaled numbers of the selected channels for points position to position + count − 1
+  // into the block. Raise 0x8004100E when the data lines end before the last number they need.
+  void FillMultiplexed(std::uint64_t position, std::uint64_t count, const Selection& selection, float* block);
+  void FillVectorized(std::uint64_t position, std::uint64_t count, const Selection& selection, float* block);
+  // Raises 0x8004100E unless the stream holds `end` numbers.
+  void RequireStream(std::uint64_t end);
+  // Hands the text of stream numbers first to end − 1 to `visit(run)`, in order.
+  template <typename Visit>
+  void ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit);
   void BuildIndex();
 
   char m_cDecimalSymbol = '.';

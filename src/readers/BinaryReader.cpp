@@ -26,6 +26,20 @@ std::uint64_t ToFilePosition(Int128 position) {
 // A 12-bit two's complement number as a float.
 inline float Signed12(unsigned value) { return float(int(value ^ 0x800u) - 0x800); }
 
+// Unpacks `numbers` 12-bit numbers from `bytes`; `odd`: the first starts in the low nibble of byte 0.
+void UnpackTwelveBit(const std::uint8_t* bytes, bool odd, std::size_t numbers, float* out) {
+  std::size_t n = 0;
+  if (odd && numbers > 0) {
+    out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
+    bytes += 2;
+  }
+  for (; n + 1 < numbers; n += 2, bytes += 3) {
+    out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
+    out[n + 1] = Signed12((bytes[1] & 0x0Fu) << 8 | bytes[2]);
+  }
+  if (n < numbers) out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
+}
+
 }  // namespace
 
 CBinaryReader::~CBinaryReader() {
@@ -174,6 +188,7 @@ void CBinaryReader::DecodeMux(LONG position, LONG count, float* block, const Sel
   const std::uint64_t rowBytes = std::uint64_t(m_nChannels) * values * Number::kSize;
   const std::size_t blockRow = selection.count * values;
   const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
+  if (offsets && rowBytes > kChunkBytes) return DecodeMuxSparse<Number>(position, count, block, selection);
   const std::int64_t segment = m_nSegmentDataPoints;
   const std::int64_t end = std::int64_t(position) + count;
   // The rows up to the end of the interval or of the segment that `row` lies in.
@@ -209,6 +224,19 @@ void CBinaryReader::DecodeMux(LONG position, LONG count, float* block, const Sel
 }
 
 template <typename Number>
+void CBinaryReader::DecodeMuxSparse(LONG position, LONG count, float* block, const Selection& selection) {
+  const std::size_t values = std::size_t(m_nValuesPerPoint);
+  for (std::int64_t row = position; row < std::int64_t(position) + count; ++row) {
+    const Int128 start = RowPosition(row);
+    for (std::size_t j = 0; j < selection.count; ++j) {
+      const std::uint8_t* numbers =
+          Fetch(ToFilePosition(start + Int128(m_Offsets[j]) * Number::kSize), values * Number::kSize);
+      for (std::size_t k = 0; k < values; ++k) *block++ = Number::Load(numbers + k * Number::kSize) * m_Scales[j];
+    }
+  }
+}
+
+template <typename Number>
 void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Selection& selection,
                               std::uint64_t channelStride) {
   const std::size_t values = std::size_t(m_nValuesPerPoint);
@@ -237,6 +265,20 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
   const std::uint64_t rowNumbers = std::uint64_t(m_nChannels) * values;
   const std::size_t blockRow = selection.count * values;
   const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
+  if (offsets && 3 * rowNumbers / 2 > kChunkBytes) {
+    // Rows wider than a chunk with a channel list: fetch each selected channel's numbers on their own.
+    for (std::int64_t row = position; row < std::int64_t(position) + count; ++row)
+      for (std::size_t j = 0; j < selection.count; ++j) {
+        const Int128 g0 = Int128(row) * rowNumbers + offsets[j];
+        const Int128 firstByte = 3 * g0 / 2;
+        const std::uint8_t* bytes = Fetch(ToFilePosition(m_nDataOffset + firstByte),
+                                          std::size_t((3 * (g0 + Int128(values)) + 1) / 2 - firstByte));
+        m_Unpacked.Resize(values);
+        UnpackTwelveBit(bytes, g0 % 2 != 0, values, m_Unpacked.Data());
+        for (std::size_t k = 0; k < values; ++k) *block++ = m_Unpacked[k] * m_Scales[j];
+      }
+    return;
+  }
   // Rows per chunk: about kChunkBytes of packed bytes (1.5 bytes a number).
   const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(2 * kChunkBytes / (3 * rowNumbers)));
   const std::int64_t end = std::int64_t(position) + count;
@@ -251,18 +293,7 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
 
     const std::size_t numbers = std::size_t(g1 - g0);
     m_Unpacked.Resize(numbers);
-    float* out = m_Unpacked.Data();
-    std::size_t n = 0;
-    if (g0 % 2 != 0) {  // the first number starts in the low nibble
-      out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
-      bytes += 2;
-    }
-    for (; n + 1 < numbers; n += 2, bytes += 3) {
-      out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
-      out[n + 1] = Signed12((bytes[1] & 0x0Fu) << 8 | bytes[2]);
-    }
-    if (n < numbers) out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
-
+    UnpackTwelveBit(bytes, g0 % 2 != 0, numbers, m_Unpacked.Data());
     DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(m_Unpacked.Data()), std::size_t(rows),
                                  std::size_t(rowNumbers) * sizeof(float),
                                  block + std::size_t(first - position) * blockRow, selection.count, values, offsets,

@@ -44,6 +44,10 @@ class CBinaryReader : public CIntervalReader {
 
   template <typename Number>
   void DecodeMux(LONG position, LONG count, float* block, const Selection& selection);
+  // Multiplexed rows wider than a chunk, with a channel list: only the selected numbers are fetched,
+  // so that a read costs what it delivers however wide the rows.
+  template <typename Number>
+  void DecodeMuxSparse(LONG position, LONG count, float* block, const Selection& selection);
   template <typename Number>
   void DecodeVec(LONG position, LONG count, float* block, const Selection& selection, std::uint64_t channelStride);
   template <typename Little, typename Big>

@@ -175,6 +175,22 @@ TEST_F(AsciiReaderTest, FailuresAndArguments) {
   EXPECT_EQ(Read(9, 0).result, S_OK);
 }
 
+// A damaged store may claim 600 million channels for a short text: reading one channel needs no
+// room for the others, and the text decides.
+TEST_F(AsciiReaderTest, AHugeChannelCountCostsOnlyTheSelectedChannels) {
+  AsciiLayout layout;
+  layout.channels = 603979776;
+  layout.points = 0;
+  ASSERT_EQ(Open(layout, "1 2 3 4 5 6 7 8 9 10 11 12\n"), S_OK);
+  const std::vector<LONG> first = {0};
+  EXPECT_EQ(Read(0, 10, &first).result, MakeResult(0x8004100E));  // multiplexed: the text runs out
+  layout.multiplexed = false;
+  ASSERT_EQ(Open(layout, "1 2 3 4 5 6 7 8 9 10 11 12\n"), S_OK);
+  const ReadResult beyond = Read(0, 10, &first);  // vectorized: no data points, so zeros
+  EXPECT_EQ(beyond.result, S_OK);
+  EXPECT_EQ(beyond.values, std::vector<float>(10, 0.0f));
+}
+
 TEST_F(AsciiReaderTest, PagingGivesWhatAFullParseGives) {
   std::mt19937 random(7);
   for (bool multiplexed : {true, false}) {

@@ -266,6 +266,47 @@ TEST_F(BinaryReaderTest, HugeHeadersAndRowsLargerThanAChunk) {
   wide.format = FORMAT_UINT_16;
   Open(wide);
   ExpectRead(1, 3);
+  // Rows wider than a chunk, read through a channel list (each selected number fetched alone).
+  const std::vector<LONG> some = {5, 139999, 5, 70000};
+  wide.channels = 140000;
+  wide.points = 3;
+  wide.bigEndian = true;
+  wide.complex = true;
+  Open(wide);
+  ExpectRead(0, 3, &some);
+  ExpectRead(1, 4, &some);
+  wide = Layout{};
+  wide.format = FORMAT_ATS_INT_12_PACKED;
+  wide.channels = 180001;  // odd: every second row starts in a low nibble
+  wide.points = 3;
+  Open(wide);
+  ExpectRead(0, 3, &some);
+  ExpectRead(1, 4, &some);
+}
+
+// A damaged store may claim 600 million channels for a short file: reading one channel costs
+// only that channel, in every layout.
+TEST_F(BinaryReaderTest, AHugeChannelCountCostsOnlyTheSelectedChannels) {
+  const std::string path = dir.Write("short.bin", std::string(64, char(0x01)));
+  const std::vector<LONG> last = {603979775};
+  for (const std::int32_t format : {FORMAT_INT_16, FORMAT_ATS_INT_12_PACKED})
+    for (const bool multiplexed : {true, false})
+      for (const std::int32_t segmentPoints : {0, 4}) {
+        if (format == FORMAT_ATS_INT_12_PACKED && !multiplexed) continue;
+        Layout layout;
+        layout.format = format;
+        layout.channels = 603979776;
+        layout.multiplexed = multiplexed;
+        layout.segmentPoints = segmentPoints;
+        layout.headerSize = segmentPoints ? 8 : 0;
+        CBinaryReader huge;
+        ASSERT_EQ(layout.Open(huge, path, 0), S_OK);
+        const ReadResult read = ReadBlock(huge, 0, 10, &last, 10);
+        EXPECT_EQ(read.result, S_OK);
+        // Multiplexed: the channel lies beyond the file and reads as zero. Vectorized with no data
+        // points: every channel's run starts at the first byte.
+        EXPECT_EQ(read.values, std::vector<float>(10, multiplexed ? 0.0f : 257.0f));
+      }
 }
 
 TEST_F(BinaryReaderTest, VectorizedChannelPositions) {
