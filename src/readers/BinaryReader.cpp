@@ -8,6 +8,7 @@
 #include "component/ResultCodes.h"
 #include "header/HeaderCodes.h"
 #include "platform/Files.h"
+#include "readers/Interleave.h"
 #include "readers/SampleNumbers.h"
 
 namespace {
@@ -133,16 +134,25 @@ const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t siz
   return m_Buffer.Data();
 }
 
-const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t position, std::size_t size) {
-  // All windows together stay within 16 MB; a window is at least as long as the request.
-  constexpr std::uint64_t kAllWindows = 16u << 20, kLargestWindow = 1u << 20;
+void CBinaryReader::KeepWindowsOf(const Selection& selection) {
+  if (m_Windows.size() <= selection.count) return;
+  std::vector<LONG> selected(selection.count);
+  for (std::size_t j = 0; j < selection.count; ++j) selected[j] = selection.Channel(j);
+  std::ranges::sort(selected);
+  std::erase_if(m_Windows, [&](const auto& entry) { return !std::ranges::binary_search(selected, entry.first); });
+}
+
+const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t position, std::size_t size,
+                                              std::size_t sharing) {
+  // The windows of one read stay within 4 MB together, so that they are still in the cache when
+  // the next pages are decoded from them; a window is at least as long as the request.
+  constexpr std::uint64_t kAllWindows = 4u << 20, kLargestWindow = 256u << 10;
   if (position == std::numeric_limits<std::uint64_t>::max()) return Fetch(position, size);
   std::unique_ptr<Window>& window = m_Windows[channel];
   if (!window) window = std::make_unique<Window>();
   if (position < window->start || position - window->start + size > window->size) {
-    const std::uint64_t channels = std::max<std::uint64_t>(1, std::uint64_t(std::max(m_nChannels, 1)));
     const std::size_t length =
-        std::max<std::size_t>(size, std::size_t(std::min(kLargestWindow, kAllWindows / channels)));
+        std::max<std::size_t>(size, std::size_t(std::min<std::uint64_t>(kLargestWindow, kAllWindows / sharing)));
     window->bytes.Resize(length);
     const std::uint64_t got = ReadFileAt(m_hFile, position, window->bytes.Data(), length);
     std::memset(window->bytes.Data() + got, 0, length - std::size_t(got));
@@ -242,17 +252,50 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
   const std::size_t values = std::size_t(m_nValuesPerPoint);
   const std::uint64_t pointBytes = std::uint64_t(m_nBytesPerPoint);
   const std::size_t blockRow = selection.count * values;
-  const std::int64_t chunkPoints = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / pointBytes));
-  for (std::size_t j = 0; j < selection.count; ++j) {
+  KeepWindowsOf(selection);
+  // The block is filled a tile of points at a time, every selected channel into the same tile, so
+  // that the scattered writes of the transposition stay in the cache.
+  const std::int64_t tilePoints = std::max<std::int64_t>(
+      1, std::int64_t(std::min<std::uint64_t>(kChunkBytes / (blockRow * sizeof(float)), kChunkBytes / pointBytes)));
+  // A selected channel's numbers at points first to first + points − 1, from its window.
+  auto fetch = [&](std::size_t j, std::int64_t first, std::int64_t points) {
     const LONG channel = selection.Channel(j);
-    const float scale = Resolution(channel);
     const Int128 channelStart = Int128(m_nDataOffset) + m_nChannelOffset + Int128(channel) * channelStride;
-    for (std::int64_t first = 0; first < count; first += chunkPoints) {
-      const std::int64_t points = std::min<std::int64_t>(chunkPoints, count - first);
-      const std::uint8_t* buffer =
-          FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes),
-                     std::size_t(std::uint64_t(points) * pointBytes));
-      float* out = block + std::size_t(first) * blockRow + j * values;
+    return FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes),
+                      std::size_t(std::uint64_t(points) * pointBytes), selection.count);
+  };
+  for (std::int64_t first = 0; first < count; first += tilePoints) {
+    const std::int64_t points = std::min<std::int64_t>(tilePoints, count - first);
+    float* tile = block + std::size_t(first) * blockRow;
+    // One number per point: a channel's numbers decode as a straight run.
+    auto decodeRun = [&](std::size_t j, float* run) {
+      const std::uint8_t* buffer = fetch(j, first, points);
+      const float scale = Resolution(selection.Channel(j));
+      for (std::int64_t p = 0; p < points; ++p) run[p] = Number::Load(buffer + p * Number::kSize) * scale;
+    };
+    if (blockRow == 1) {
+      decodeRun(0, tile);
+      continue;
+    }
+    std::size_t j = 0;
+    if (values == 1) {
+      // Four channels at a time: each decoded into a run of its own, then the four runs
+      // interleaved into the tile's rows.
+      m_Unpacked.Resize(4 * std::size_t(points));
+      for (; j + 4 <= selection.count; j += 4) {
+        const float* runs[4];
+        for (std::size_t i = 0; i < 4; ++i) {
+          float* run = m_Unpacked.Data() + i * std::size_t(points);
+          decodeRun(j + i, run);
+          runs[i] = run;
+        }
+        InterleaveFour(runs, std::size_t(points), tile + j, blockRow);
+      }
+    }
+    for (; j < selection.count; ++j) {
+      const std::uint8_t* buffer = fetch(j, first, points);
+      const float scale = Resolution(selection.Channel(j));
+      float* out = tile + j * values;
       for (std::int64_t p = 0; p < points; ++p, out += blockRow, buffer += pointBytes)
         for (std::size_t k = 0; k < values; ++k) out[k] = Number::Load(buffer + k * Number::kSize) * scale;
     }

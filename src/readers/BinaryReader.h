@@ -62,8 +62,10 @@ class CBinaryReader : public CIntervalReader {
   const std::uint8_t* Fetch(std::uint64_t position, std::size_t size);
   // The same for a channel of vectorized data, served from a window of that channel's bytes read
   // ahead, so that a host paging through many channels makes one positioned read per window rather
-  // than one per channel and page.
-  const std::uint8_t* FetchAhead(LONG channel, std::uint64_t position, std::size_t size);
+  // than one per channel and page. `sharing`: the channels of the read, which share the windows' room.
+  const std::uint8_t* FetchAhead(LONG channel, std::uint64_t position, std::size_t size, std::size_t sharing);
+  // Drops the windows of channels that a read does not select (when there are more than it needs).
+  void KeepWindowsOf(const Selection& selection);
 
   Decoder m_pfnDecode = nullptr;
   std::int32_t m_nBinaryFormat = 0;
