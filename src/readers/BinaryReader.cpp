@@ -24,23 +24,6 @@ std::uint64_t ToFilePosition(Int128 position) {
                                                                              : std::uint64_t(position);
 }
 
-// A 12-bit two's complement number as a float.
-inline float Signed12(unsigned value) { return float(int(value ^ 0x800u) - 0x800); }
-
-// Unpacks `numbers` 12-bit numbers from `bytes`; `odd`: the first starts in the low nibble of byte 0.
-void UnpackTwelveBit(const std::uint8_t* bytes, bool odd, std::size_t numbers, float* out) {
-  std::size_t n = 0;
-  if (odd && numbers > 0) {
-    out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
-    bytes += 2;
-  }
-  for (; n + 1 < numbers; n += 2, bytes += 3) {
-    out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
-    out[n + 1] = Signed12((bytes[1] & 0x0Fu) << 8 | bytes[2]);
-  }
-  if (n < numbers) out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
-}
-
 }  // namespace
 
 CBinaryReader::~CBinaryReader() {
@@ -82,6 +65,7 @@ HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, st
       break;
     case FORMAT_ATS_INT_12_PACKED:
       if (multiplexed) m_pfnDecode = &CBinaryReader::DecodeMuxPacked12;
+      m_pfnUnpack = ChooseTwelveBitUnpacker();
       break;
   }
   // Layout values that no header gives (a damaged store) are refused like an unknown format.
@@ -317,13 +301,13 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
         const std::uint8_t* bytes = Fetch(ToFilePosition(m_nDataOffset + firstByte),
                                           std::size_t((3 * (g0 + Int128(values)) + 1) / 2 - firstByte));
         m_Unpacked.Resize(values);
-        UnpackTwelveBit(bytes, g0 % 2 != 0, values, m_Unpacked.Data());
+        m_pfnUnpack(bytes, g0 % 2 != 0, values, m_Unpacked.Data());
         for (std::size_t k = 0; k < values; ++k) *block++ = m_Unpacked[k] * m_Scales[j];
       }
     return;
   }
-  // Rows per chunk: about kChunkBytes of packed bytes (1.5 bytes a number).
-  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(2 * kChunkBytes / (3 * rowNumbers)));
+  // Rows per chunk: about kChunkBytes of unpacked floats, still in the cache when they are scaled.
+  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / (sizeof(float) * rowNumbers)));
   const std::int64_t end = std::int64_t(position) + count;
   for (std::int64_t first = position; first < end; first += chunkRows) {
     const std::int64_t rows = std::min(chunkRows, end - first);
@@ -336,7 +320,7 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
 
     const std::size_t numbers = std::size_t(g1 - g0);
     m_Unpacked.Resize(numbers);
-    UnpackTwelveBit(bytes, g0 % 2 != 0, numbers, m_Unpacked.Data());
+    m_pfnUnpack(bytes, g0 % 2 != 0, numbers, m_Unpacked.Data());
     DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(m_Unpacked.Data()), std::size_t(rows),
                                  std::size_t(rowNumbers) * sizeof(float),
                                  block + std::size_t(first - position) * blockRow, selection.count, values, offsets,

@@ -10,6 +10,7 @@
 #include "platform/DataFile.h"
 #include "readers/IntervalReader.h"
 #include "readers/ScratchArray.h"
+#include "readers/TwelveBit.h"
 
 class CBinaryReader : public CIntervalReader {
  public:
@@ -68,6 +69,7 @@ class CBinaryReader : public CIntervalReader {
   void KeepWindowsOf(const Selection& selection);
 
   Decoder m_pfnDecode = nullptr;
+  TwelveBitUnpacker m_pfnUnpack = nullptr;
   std::int32_t m_nBinaryFormat = 0;
   std::int32_t m_nDataOffset = 0;
   std::int32_t m_nChannelOffset = 0;

@@ -6,6 +6,7 @@
 #include "header/HeaderCodes.h"
 #include "readers/BinaryReader.h"
 #include "readers/ReaderTestSupport.h"
+#include "readers/TwelveBit.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -196,6 +197,22 @@ TEST_F(BinaryReaderTest, PackedTwelveBitNibbles) {
   EXPECT_EQ(odd.GetDataPoints(), 2);
   EXPECT_EQ(ReadBlock(odd, 1, 1, nullptr, 3).values,
             (std::vector<float>{float(0xABC - 0x1000), float(0xDEF - 0x1000), 0x012}));
+}
+
+// The shuffle unpacker (where the processor has it) against the plain one, at every start parity
+// and length, on a buffer that ends exactly after the last number.
+TEST(TwelveBitTest, UnpackersAgree) {
+  std::mt19937 random(99);
+  for (std::size_t numbers = 0; numbers < 70; ++numbers)
+    for (const bool odd : {false, true}) {
+      const std::size_t bytes = (3 * (numbers + (odd ? 1 : 0)) + 1) / 2 - (odd ? 1 : 0);
+      std::vector<std::uint8_t> packed(bytes);
+      for (std::uint8_t& byte : packed) byte = std::uint8_t(random());
+      std::vector<float> plain(numbers), chosen(numbers);
+      UnpackTwelveBitScalar(packed.data(), odd, numbers, plain.data());
+      ChooseTwelveBitUnpacker()(packed.data(), odd, numbers, chosen.data());
+      EXPECT_EQ(plain, chosen) << numbers << (odd ? " odd" : " even");
+    }
 }
 
 TEST_F(BinaryReaderTest, ScalingRoundsTheProductToFloat) {

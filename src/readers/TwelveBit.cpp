@@ -1,0 +1,62 @@
+#include "readers/TwelveBit.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define GDR_HAVE_SHUFFLE_UNPACKER 1
+#endif
+
+namespace {
+
+// A 12-bit two's complement number as a float.
+inline float Signed12(unsigned value) { return float(int(value ^ 0x800u) - 0x800); }
+
+}  // namespace
+
+void UnpackTwelveBitScalar(const std::uint8_t* bytes, bool odd, std::size_t numbers, float* out) {
+  std::size_t n = 0;
+  if (odd && numbers > 0) {
+    out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
+    bytes += 2;
+  }
+  for (; n + 1 < numbers; n += 2, bytes += 3) {
+    out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
+    out[n + 1] = Signed12((bytes[1] & 0x0Fu) << 8 | bytes[2]);
+  }
+  if (n < numbers) out[n] = Signed12(unsigned(bytes[0]) << 4 | bytes[1] >> 4);
+}
+
+#if GDR_HAVE_SHUFFLE_UNPACKER
+namespace {
+
+// Eight numbers from twelve bytes per step: a byte shuffle puts the two bytes that hold each number
+// into a 16-bit lane (high byte first in the file), then even lanes take their top 12 bits and odd
+// lanes their low 12 bits, both sign-extended by arithmetic shifts.
+__attribute__((target("ssse3,sse4.1"))) void UnpackTwelveBitShuffle(const std::uint8_t* bytes, bool odd,
+                                                                    std::size_t numbers, float* out) {
+  std::size_t n = 0;
+  if (odd && numbers > 0) {
+    out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
+    bytes += 2;
+  }
+  const __m128i pairs = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
+  // A 16-byte load takes twelve bytes; at least 12 numbers (18 bytes) must remain.
+  for (; n + 12 <= numbers; n += 8, bytes += 12) {
+    const __m128i lanes = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)), pairs);
+    const __m128i high = _mm_srai_epi16(lanes, 4);
+    const __m128i low = _mm_srai_epi16(_mm_slli_epi16(lanes, 4), 4);
+    const __m128i values = _mm_blend_epi16(high, low, 0xAA);
+    _mm_storeu_ps(out + n, _mm_cvtepi32_ps(_mm_cvtepi16_epi32(values)));
+    _mm_storeu_ps(out + n + 4, _mm_cvtepi32_ps(_mm_cvtepi16_epi32(_mm_srli_si128(values, 8))));
+  }
+  UnpackTwelveBitScalar(bytes, false, numbers - n, out + n);
+}
+
+}  // namespace
+#endif
+
+TwelveBitUnpacker ChooseTwelveBitUnpacker() {
+#if GDR_HAVE_SHUFFLE_UNPACKER
+  if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1")) return UnpackTwelveBitShuffle;
+#endif
+  return UnpackTwelveBitScalar;
+}
