@@ -28,6 +28,12 @@ def unpack12(raw):
     return (values ^ 0x800) - 0x800
 
 
+def mapped(path, **layout):
+    """The file mapped as a plain array: numpy.memmap's subclass costs about a millisecond per
+    operation on a page, which a careful user avoids with asarray."""
+    return np.asarray(np.memmap(path, mode="r", **layout))
+
+
 def reader(header):
     """A function giving points [a, b) of the listed columns as float32, scaled."""
     path = header["data_file"].replace("\\", "/")
@@ -35,19 +41,19 @@ def reader(header):
     res = np.array([c["resolution"] for c in header["channels"]], dtype=np.float32)
     fmt, offset = header["sample_format"], header["data_offset"]
     if fmt == 4:
-        raw = np.memmap(path, dtype=np.uint8, mode="r", offset=offset)
+        raw = mapped(path, dtype=np.uint8, offset=offset)
         return lambda a, b, cols: (unpack12(raw[a * n * 3 // 2:b * n * 3 // 2]).reshape(b - a, n)[:, cols]
                                    .astype(np.float32) * res[cols])
     dtype = {1: "<f4", 2: "<i2", 3: "<u2"}[fmt]
     if header["segment_header_size"] > 0:
         s, h = header["segment_data_points"], header["segment_header_size"]
-        seg = np.memmap(path, dtype=np.dtype([("head", f"V{h}"), ("data", dtype, (s, n))]), mode="r", offset=offset)
+        seg = mapped(path, dtype=np.dtype([("head", f"V{h}"), ("data", dtype, (s, n))]), offset=offset)
 
         def segmented(a, b, cols):
             parts = [seg["data"][k][max(a - k * s, 0):min(b - k * s, s)][:, cols] for k in range(a // s, (b - 1) // s + 1)]
             return np.concatenate(parts).astype(np.float32) * res[cols]
         return segmented
-    data = np.memmap(path, dtype=dtype, mode="r", offset=offset, shape=(n, p) if header["data_orientation"] == 0 else (p, n))
+    data = mapped(path, dtype=dtype, offset=offset, shape=(n, p) if header["data_orientation"] == 0 else (p, n))
     if header["data_orientation"] == 0:
         return lambda a, b, cols: data[cols, a:b].T.astype(np.float32) * res[cols]
     return lambda a, b, cols: data[a:b, cols].astype(np.float32) * res[cols]
