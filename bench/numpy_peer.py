@@ -1,6 +1,7 @@
 """The peer of bench/compare: what a user of numpy writes to read the same recording, doing the same
 work (pages of one second, channel selections, float32 results scaled by the resolutions).
-numpy_peer.py INFO_JSON REPETITIONS SAMPLE_F32 prints one JSON object of MB/s figures."""
+numpy_peer.py INFO_JSON REPETITIONS SAMPLE_F32 [MEGABYTES] prints one JSON object of MB/s figures,
+measured on the first MEGABYTES of a binary data file (default: all of it)."""
 import json
 import statistics
 import sys
@@ -28,43 +29,65 @@ def unpack12(raw):
     return (values ^ 0x800) - 0x800
 
 
-def mapped(path, **layout):
-    """The file mapped as a plain array: numpy.memmap's subclass costs about a millisecond per
-    operation on a page, which a careful user avoids with asarray."""
-    return np.asarray(np.memmap(path, mode="r", **layout))
+def mapped_bytes(path):
+    """The whole file as bytes through a memory map: the quickest way to one big read here."""
+    data = np.asarray(np.memmap(path, dtype=np.uint8, mode="r"))
+    return lambda start, end: data[start:end]
 
 
-def reader(header):
-    """A function giving points [a, b) of the listed columns as float32, scaled."""
-    path = header["data_file"].replace("\\", "/")
+def file_bytes(path):
+    """Bytes start to end with a seek and numpy.fromfile: the quickest way to pages here (a memory
+    map pays a page fault per 4 KB on first touch, about 1 ms per page on this virtual machine)."""
+    f = open(path, "rb", buffering=0)
+
+    def read(start, end):
+        f.seek(start)
+        return np.fromfile(f, dtype=np.uint8, count=end - start)
+    return read
+
+
+def reader(header, span):
+    """A function giving points [a, b) of the listed columns as float32, scaled, from the byte
+    spans that `span(start, end)` gives."""
     n, p = len(header["channels"]), header["data_points"]
     res = np.array([c["resolution"] for c in header["channels"]], dtype=np.float32)
     fmt, offset = header["sample_format"], header["data_offset"]
     if fmt == 4:
-        raw = mapped(path, dtype=np.uint8, offset=offset)
-        return lambda a, b, cols: (unpack12(raw[a * n * 3 // 2:b * n * 3 // 2]).reshape(b - a, n)[:, cols]
-                                   .astype(np.float32) * res[cols])
-    dtype = {1: "<f4", 2: "<i2", 3: "<u2"}[fmt]
+        return lambda a, b, cols: (unpack12(span(offset + a * n * 3 // 2, offset + b * n * 3 // 2))
+                                   .reshape(b - a, n)[:, cols].astype(np.float32) * res[cols])
+    dtype = np.dtype({1: "<f4", 2: "<i2", 3: "<u2"}[fmt])
     if header["segment_header_size"] > 0:
         s, h = header["segment_data_points"], header["segment_header_size"]
-        seg = mapped(path, dtype=np.dtype([("head", f"V{h}"), ("data", dtype, (s, n))]), offset=offset)
+        segment = np.dtype([("head", f"V{h}"), ("data", dtype, (s, n))])
 
         def segmented(a, b, cols):
-            parts = [seg["data"][k][max(a - k * s, 0):min(b - k * s, s)][:, cols] for k in range(a // s, (b - 1) // s + 1)]
-            return np.concatenate(parts).astype(np.float32) * res[cols]
+            k0, k1 = a // s, (b - 1) // s + 1
+            rows = span(offset + k0 * segment.itemsize, offset + k1 * segment.itemsize).view(segment)["data"]
+            rows = rows.reshape(-1, n)[a - k0 * s:b - k0 * s]
+            return rows[:, cols].astype(np.float32) * res[cols]
         return segmented
-    data = mapped(path, dtype=dtype, offset=offset, shape=(n, p) if header["data_orientation"] == 0 else (p, n))
+    size = dtype.itemsize
     if header["data_orientation"] == 0:
-        return lambda a, b, cols: data[cols, a:b].T.astype(np.float32) * res[cols]
-    return lambda a, b, cols: data[a:b, cols].astype(np.float32) * res[cols]
+        channels = np.arange(n)
+
+        def vectorized(a, b, cols):
+            runs = [span(offset + (c * p + a) * size, offset + (c * p + b) * size).view(dtype) for c in channels[cols]]
+            return np.stack(runs, axis=1).astype(np.float32) * res[cols]
+        return vectorized
+    return lambda a, b, cols: (span(offset + a * n * size, offset + b * n * size).view(dtype).reshape(b - a, n)[:, cols]
+                               .astype(np.float32) * res[cols])
 
 
-def main(info_path, repetitions, sample_path):
+def main(info_path, repetitions, sample_path, megabytes=None):
     header = json.load(open(info_path))["header"]
     n, p = len(header["channels"]), header["data_points"]
     page = int(round(1e6 / header["sampling_interval"]))
     path = header["data_file"].replace("\\", "/")
     size = __import__("os").path.getsize(path)
+    if megabytes and header["sample_format"] != 0:
+        # Whole pages up to the limit, and the rate of the bytes they cover.
+        used = min(p, max(page, megabytes * 1_000_000 * p // size // page * page))
+        size, p = size * used // p, used
     rate = lambda seconds: size / seconds / 1e6
     out = {}
     if header["sample_format"] == 0:
@@ -76,22 +99,24 @@ def main(info_path, repetitions, sample_path):
         out["paged_all"] = rate(median_seconds(repetitions, load))
         sample = loaded[page:2 * page].ravel()
     else:
-        get = reader(header)
+        paging, whole = reader(header, file_bytes(path)), reader(header, mapped_bytes(path))
         # All channels as a slice, as a numpy user writes it (no copy of an index list).
         everything, four, one = slice(None), [c * (n // 4) for c in range(4)], [n // 2]
 
         def paged(cols):
             for a in range(0, p, page):
-                get(a, min(a + page, p), cols)
+                paging(a, min(a + page, p), cols)
         out["paged_all"] = rate(median_seconds(repetitions, lambda: paged(everything)))
-        out["one_read"] = rate(median_seconds(repetitions, lambda: get(0, p, everything)))
+        out["one_read"] = rate(median_seconds(repetitions, lambda: whole(0, p, everything)))
         out["paged_4"] = rate(median_seconds(repetitions, lambda: paged(four)))
         out["paged_1"] = rate(median_seconds(repetitions, lambda: paged(one)))
-        sample = get(page, 2 * page, everything).ravel()
+        sample = paging(page, 2 * page, everything).ravel()
+        if not np.array_equal(sample, whole(page, 2 * page, everything).ravel()):
+            sample = sample[:0]  # the two ways disagree: reported as unequal
     ours = np.fromfile(sample_path, dtype="<f4")
     out["equal"] = bool(ours.size == sample.size and np.array_equal(ours, sample.astype(np.float32)))
     print(json.dumps(out))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], int(sys.argv[2]), sys.argv[3])
+    main(sys.argv[1], int(sys.argv[2]), sys.argv[3], int(sys.argv[4]) if len(sys.argv) > 4 else None)
