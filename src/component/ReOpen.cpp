@@ -18,7 +18,8 @@ namespace {
 // The path in "DataPath": the text up to its first 0 byte, at most 999 bytes.
 std::string ReadDataPath(IStorage* storage) {
   ComPtr<IStream> stream;
-  ThrowIfFailed(storage->OpenStream(u"DataPath", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive()));
+  ThrowIfFailed(
+      storage->OpenStream(OLESTR("DataPath"), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive()));
   char buffer[1000] = {};
   ULONG read = 0;
   ThrowIfFailed(stream->Read(buffer, 999, &read));
@@ -31,8 +32,8 @@ std::string DataFileOfHeader(IStorage* storage, const std::string& headerPath) {
   if (header.Load(headerPath) != HEADER_PARSED) AfxThrowOleException(E_FAIL);
   if (!PathExists(header.m_DataFile)) AfxThrowOleException(GDR_E_DATA_FILE);
   ComPtr<IStream> stream;
-  ThrowIfFailed(
-      storage->CreateStream(u"DataPath", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive()));
+  ThrowIfFailed(storage->CreateStream(OLESTR("DataPath"), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                      stream.Receive()));
   ThrowIfFailed(stream->Write(header.m_DataFile.c_str(), ULONG(header.m_DataFile.size() + 1), nullptr));
   return header.m_DataFile.substr(0, 999);
 }

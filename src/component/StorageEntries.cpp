@@ -11,14 +11,14 @@ namespace {
 constexpr DWORD kCreateMode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x1012
 
 // Creates (or replaces) the stream and writes the bytes; the stream is released at once.
-void WriteStream(IStorage* storage, const char16_t* name, const void* bytes, std::size_t size) {
+void WriteStream(IStorage* storage, LPCOLESTR name, const void* bytes, std::size_t size) {
   ComPtr<IStream> stream;
   ThrowIfFailed(storage->CreateStream(name, kCreateMode, 0, 0, stream.Receive()));
   ThrowIfFailed(stream->Write(bytes, ULONG(size), nullptr));
 }
 
 // An ANSI text with its terminating 0 byte.
-void WriteText(IStorage* storage, const char16_t* name, const std::string& text) {
+void WriteText(IStorage* storage, LPCOLESTR name, const std::string& text) {
   WriteStream(storage, name, text.c_str(), text.size() + 1);
 }
 
@@ -30,15 +30,15 @@ HRESULT CEEGFileReader::CreateStorageEntries(IStorage* storage, LONG /*ignored*/
     WriteMarkers(storage);
     WriteProperties(storage);
     if (!m_Header.m_Comment.empty()) {
-      WriteText(storage, u"RecordingInfos", m_Header.m_Comment);
-      WriteStream(storage, u"RecordingInfosW", m_Header.m_CommentW.c_str(), 2 * m_Header.m_CommentW.size() + 2);
+      WriteText(storage, OLESTR("RecordingInfos"), m_Header.m_Comment);
+      WriteStream(storage, OLESTR("RecordingInfosW"), m_Header.m_CommentW.c_str(), 2 * m_Header.m_CommentW.size() + 2);
     }
     CInternalData internalData;
     internalData.CopyFrom(m_Header);
     internalData.WriteToStorage(storage);
-    WriteText(storage, u"HeaderPath", m_RawFilePath);
-    WriteText(storage, u"DataPath", m_Header.m_DataFile);
-    WriteText(storage, u"Name", "Raw Data");
+    WriteText(storage, OLESTR("HeaderPath"), m_RawFilePath);
+    WriteText(storage, OLESTR("DataPath"), m_Header.m_DataFile);
+    WriteText(storage, OLESTR("Name"), "Raw Data");
     ThrowIfFailed(WriteClassStg(storage, CLSID_GenericDataReader));
     WriteDebugLog("CreateStorageEntries: %s\n", m_RawFilePath.c_str());
     return S_OK;

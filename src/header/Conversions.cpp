@@ -18,7 +18,7 @@ WideString ToWide(UINT codePage, std::string_view text) {
   if (text.empty()) return {};
   const int length = CheckedLength(text.size());
   const int needed = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
-  WideString wide(std::size_t(needed), u'\0');
+  WideString wide(std::size_t(needed), WCHAR(0));
   if (needed > 0) MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), needed);
   return wide;
 }

@@ -7,9 +7,9 @@
 #include "platform/CNumbers.h"
 
 CHeaderFile::CHeaderFile()
-    : m_UnitCodes{{u"\u00B5v", 0},          {u"-", 1},
-                  {u"\u00B5v/hz", 2},       {u"\u00B5v\u00B2", 3},
-                  {u"\u00B5v\u00B2/hz", 4}, {u"\u00B5v/m\u00B2", 5}} {}
+    : m_UnitCodes{{OLESTR("\u00B5v"), 0},          {OLESTR("-"), 1},
+                  {OLESTR("\u00B5v/hz"), 2},       {OLESTR("\u00B5v\u00B2"), 3},
+                  {OLESTR("\u00B5v\u00B2/hz"), 4}, {OLESTR("\u00B5v/m\u00B2"), 5}} {}
 
 int CHeaderFile::Load(std::string_view path) {
   m_HeaderPath = std::string(path);

@@ -13,7 +13,7 @@ std::string ToLowerAscii(std::string_view text) {
 WideString ToLowerAscii(WideStringView text) {
   WideString lower(text);
   for (auto& c : lower)
-    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+    if (c >= 'A' && c <= 'Z') c = WCHAR(c - 'A' + 'a');
   return lower;
 }
 

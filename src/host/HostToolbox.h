@@ -15,7 +15,7 @@ using HostMessageSink = std::function<void(const std::string& text)>;
 void SetHostMessageSink(HostMessageSink sink);
 
 // Names of the streams that the toolbox's writers keep in a recording's storage.
-inline constexpr const char16_t* kHostPropertiesStream = u"HostProperties";
+inline constexpr LPCOLESTR kHostPropertiesStream = OLESTR("HostProperties");
 
 class HostMessages final : public ComPart<IHostMessages> {
  public:

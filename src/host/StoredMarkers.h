@@ -25,7 +25,7 @@ struct StoredMarker {
   friend bool operator==(const StoredMarker&, const StoredMarker&) = default;
 };
 
-inline constexpr const char16_t* kHostMarkersStream = u"HostMarkers";
+inline constexpr LPCOLESTR kHostMarkersStream = OLESTR("HostMarkers");
 
 std::vector<std::uint8_t> EncodeMarkers(const std::vector<StoredMarker>& markers);
 std::optional<std::vector<StoredMarker>> DecodeMarkers(std::span<const std::uint8_t> bytes);

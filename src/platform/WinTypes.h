@@ -14,6 +14,8 @@ using HRESULT = std::int32_t;
 using BOOL = int;
 // UTF-16 code unit: wchar_t is 32 bits wide on this platform, so wide text is char16_t.
 using WCHAR = char16_t;
+// A wide string literal, as the Windows headers' OLESTR gives it.
+#define OLESTR(text) u##text
 
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }

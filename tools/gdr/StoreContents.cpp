@@ -8,13 +8,13 @@
 
 namespace {
 
-std::optional<std::vector<std::uint8_t>> StreamBytes(IStorage* storage, const char16_t* name) {
+std::optional<std::vector<std::uint8_t>> StreamBytes(IStorage* storage, LPCOLESTR name) {
   std::vector<std::uint8_t> bytes;
   if (FAILED(ReadWholeStream(storage, name, bytes))) return std::nullopt;
   return bytes;
 }
 
-std::optional<std::string> Text(IStorage* storage, const char16_t* name) {
+std::optional<std::string> Text(IStorage* storage, LPCOLESTR name) {
   const auto bytes = StreamBytes(storage, name);
   if (!bytes) return std::nullopt;
   const std::string text(bytes->begin(), bytes->end());
@@ -30,7 +30,7 @@ std::string TextOf(const PropertyStore::Bytes* bytes) {
 WideString WideTextOf(const PropertyStore::Bytes& bytes) {
   WideString text;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const char16_t c = char16_t(bytes[i] | bytes[i + 1] << 8);
+    const WCHAR c = WCHAR(bytes[i] | bytes[i + 1] << 8);
     if (c == 0) break;
     text += c;
   }
@@ -57,11 +57,11 @@ HRESULT ReadStoreContents(IStorage* storage, StoreContents& contents) {
       CoTaskMemFree(status.pwcsName);
     }
   }
-  contents.headerPath = Text(storage, u"HeaderPath");
-  contents.dataPath = Text(storage, u"DataPath");
-  contents.name = Text(storage, u"Name");
-  contents.comment = Text(storage, u"RecordingInfos");
-  if (const auto wide = StreamBytes(storage, u"RecordingInfosW")) contents.commentW = WideTextOf(*wide);
+  contents.headerPath = Text(storage, OLESTR("HeaderPath"));
+  contents.dataPath = Text(storage, OLESTR("DataPath"));
+  contents.name = Text(storage, OLESTR("Name"));
+  contents.comment = Text(storage, OLESTR("RecordingInfos"));
+  if (const auto wide = StreamBytes(storage, OLESTR("RecordingInfosW"))) contents.commentW = WideTextOf(*wide);
 
   if (const auto bytes = StreamBytes(storage, kHostPropertiesStream)) {
     std::optional<PropertyStore> recording = Bag(*bytes);
@@ -85,7 +85,7 @@ HRESULT ReadStoreContents(IStorage* storage, StoreContents& contents) {
   std::optional<std::vector<StoredMarker>> markers = ReadStoredMarkers(storage);
   if (!markers) return E_INVALID_DATA;
   contents.markers = std::move(*markers);
-  if (const auto bytes = StreamBytes(storage, u"InternalData")) {
+  if (const auto bytes = StreamBytes(storage, OLESTR("InternalData"))) {
     contents.internalData = Bag(*bytes);
     if (!contents.internalData) return E_INVALID_DATA;
   }

@@ -39,7 +39,7 @@ void Complain(const std::string& text) { std::fprintf(stderr, "gdr: %s\n", text.
 WideString WidePath(const std::string& utf8) {
   if (utf8.empty()) return {};
   const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), int(utf8.size()), nullptr, 0);
-  WideString wide(std::size_t(size), u'\0');
+  WideString wide(std::size_t(size), WCHAR(0));
   MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), int(utf8.size()), wide.data(), size);
   return wide;
 }
