@@ -11,10 +11,21 @@
 namespace {
 
 // The "C" locale, made once, so that the user's locale never changes how numbers read.
+#if defined(_WIN32)
+_locale_t CLocale() {
+  static const _locale_t locale = _create_locale(LC_ALL, "C");
+  return locale;
+}
+long long strtoll_l(const char* text, char** end, int base, _locale_t locale) {
+  return _strtoi64_l(text, end, base, locale);
+}
+double strtod_l(const char* text, char** end, _locale_t locale) { return _strtod_l(text, end, locale); }
+#else
 locale_t CLocale() {
   static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
   return locale;
 }
+#endif
 
 }  // namespace
 

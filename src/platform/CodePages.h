@@ -3,6 +3,9 @@
 // code pages the component uses: UTF-8 and the system ANSI code page (Windows-1252 here).
 #include "platform/WinTypes.h"
 
+// The Windows build has them from <windows.h>.
+#if !defined(_WIN32)
+
 constexpr UINT CP_ACP = 0;
 constexpr UINT CP_UTF8 = 65001;
 constexpr DWORD MB_ERR_INVALID_CHARS = 0x00000008;
@@ -21,3 +24,4 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* bytes, int byteC
 // become U+FFFD. Returns the number of bytes written (or needed when `byteCount` is 0), 0 on failure.
 int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* bytes, int byteCount,
                         const char* defaultChar, BOOL* usedDefaultChar);
+#endif

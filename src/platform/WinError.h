@@ -3,6 +3,10 @@
 #include "platform/WinTypes.h"
 
 constexpr HRESULT MakeResult(std::uint32_t code) { return static_cast<HRESULT>(code); }
+constexpr HRESULT E_INVALID_DATA = MakeResult(0x8007000D);  // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
+
+// The Windows build has the rest from <winerror.h>.
+#if !defined(_WIN32)
 // A Win32 error code as a result code.
 constexpr HRESULT HRESULT_FROM_WIN32(LONG error) {
   return error <= 0 ? HRESULT(error) : MakeResult((std::uint32_t(error) & 0xFFFF) | 0x80070000u);
@@ -17,7 +21,6 @@ constexpr HRESULT E_FAIL = MakeResult(0x80004005);
 constexpr HRESULT E_UNEXPECTED = MakeResult(0x8000FFFF);
 constexpr HRESULT E_ACCESSDENIED = MakeResult(0x80070005);
 constexpr HRESULT E_OUTOFMEMORY = MakeResult(0x8007000E);
-constexpr HRESULT E_INVALID_DATA = MakeResult(0x8007000D);  // HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
 constexpr HRESULT E_INVALIDARG = MakeResult(0x80070057);
 constexpr HRESULT CLASS_E_NOAGGREGATION = MakeResult(0x80040110);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeResult(0x80040111);
@@ -44,3 +47,4 @@ constexpr HRESULT STG_E_INVALIDNAME = MakeResult(0x800300FC);
 constexpr HRESULT STG_E_INVALIDFLAG = MakeResult(0x800300FF);
 constexpr HRESULT STG_E_REVERTED = MakeResult(0x80030102);
 constexpr HRESULT STG_E_DOCFILECORRUPT = MakeResult(0x80030109);
+#endif

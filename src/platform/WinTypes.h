@@ -4,6 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#if defined(_WIN32)
+// The Windows build takes the types, OLESTR and the platform functions from the system headers.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#include <objbase.h>
+
+#else
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
@@ -22,7 +30,8 @@ constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
+#endif
 
 // Wide (UTF-16) strings of the component.
-using WideString = std::u16string;
-using WideStringView = std::u16string_view;
+using WideString = std::basic_string<WCHAR>;
+using WideStringView = std::basic_string_view<WCHAR>;

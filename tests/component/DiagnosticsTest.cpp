@@ -35,7 +35,7 @@ TEST_F(GuardTest, ComErrorsAndStandardExceptionsAreShownOnce) {
   EXPECT_EQ(GuardedThrow(_com_error(E_FAIL)), MakeResult(0x80041003));
   EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x80040205))), MakeResult(0x80041003));
   EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x80070002))), MakeResult(0x80041003));
-  EXPECT_EQ(GuardedThrow(_com_error(E_FAIL, u"Gr\u00F6\u00DFe \u03A9")), MakeResult(0x80041003));
+  EXPECT_EQ(GuardedThrow(_com_error(E_FAIL, OLESTR("Gr\u00F6\u00DFe \u03A9"))), MakeResult(0x80041003));
   EXPECT_EQ(GuardedThrow(std::runtime_error("x")), MakeResult(0x80041003));
   EXPECT_EQ(host.Messages(),
             (std::vector<std::string>{"Unspecified error", "IDispatch error #5", "Unknown error 0x80070002",

@@ -66,7 +66,7 @@ TEST_F(ReaderObjectTest, ASuccessfulOpenIsLoggedAndRemembered) {
   ASSERT_EQ(reader->OpenRawFile(dir.File("second.shdr").c_str(), &opened), S_OK);
   const ComPtr<IStorage> storage = NewStorage();
   ASSERT_EQ(reader->CreateStorageEntries(storage.Get(), 0), S_OK);
-  EXPECT_EQ(StreamBytes(storage.Get(), u"HeaderPath"), dir.File("second.shdr") + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), dir.File("second.shdr") + std::string(1, '\0'));
 }
 
 TEST_F(ReaderObjectTest, BeforeLoadingThereIsNoDataButVersionsAnswer) {
@@ -101,15 +101,15 @@ TEST_F(ReaderObjectTest, StorageEntriesHoldTheirExactBytes) {
   const std::string header = WriteBinaryRecording(32, "", "[Comment]\r\nHello\r\n");
   const ComPtr<IStorage> storage = NewStorage();
   Import(header, storage.Get());
-  EXPECT_EQ(StreamBytes(storage.Get(), u"RecordingInfos"), std::string("Hello", 6));
-  EXPECT_EQ(StreamBytes(storage.Get(), u"RecordingInfosW"), std::string("H\0e\0l\0l\0o\0\0\0", 12));
-  EXPECT_EQ(StreamBytes(storage.Get(), u"HeaderPath"), header + std::string(1, '\0'));
-  EXPECT_EQ(StreamBytes(storage.Get(), u"DataPath"), Resolved("rec.eeg") + std::string(1, '\0'));
-  EXPECT_EQ(StreamBytes(storage.Get(), u"Name"), std::string("Raw Data", 9));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfos")), std::string("Hello", 6));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfosW")), std::string("H\0e\0l\0l\0o\0\0\0", 12));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), header + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("Name")), std::string("Raw Data", 9));
   CLSID stored{};
   ASSERT_EQ(ReadClassStg(storage.Get(), &stored), S_OK);
   EXPECT_EQ(stored, CLSID_GenericDataReader);
-  const std::string internal = StreamBytes(storage.Get(), u"InternalData");
+  const std::string internal = StreamBytes(storage.Get(), OLESTR("InternalData"));
   const std::optional<PropertyStore> bag =
       PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(internal.data()), internal.size()});
   ASSERT_TRUE(bag);
@@ -125,10 +125,10 @@ TEST_F(ReaderObjectTest, StorageEntriesHoldTheirExactBytes) {
   const std::string plain = WriteBinaryRecording(2, "", "", "plain.shdr");
   const ComPtr<IStorage> fresh = NewStorage();
   Import(plain, fresh.Get());
-  EXPECT_EQ(StreamBytes(fresh.Get(), u"RecordingInfos"), "<none>");
+  EXPECT_EQ(StreamBytes(fresh.Get(), OLESTR("RecordingInfos")), "<none>");
   Import(plain, storage.Get());
-  EXPECT_EQ(StreamBytes(storage.Get(), u"RecordingInfos"), std::string("Hello", 6));
-  EXPECT_EQ(StreamBytes(storage.Get(), u"HeaderPath"), plain + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfos")), std::string("Hello", 6));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), plain + std::string(1, '\0'));
 }
 
 TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
@@ -162,7 +162,7 @@ TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
     EXPECT_EQ(calls.Calls().back().substr(0, operation.size()), operation);
     EXPECT_TRUE(host.Messages().empty());
     if (operation != "Storage.SetClass") {
-      EXPECT_EQ(StreamBytes(real.Get(), u"Name"), "<none>");
+      EXPECT_EQ(StreamBytes(real.Get(), OLESTR("Name")), "<none>");
     }
   }
   // A host call fails the same way; 0x80041010 is answered as 0x00041000.
@@ -208,24 +208,24 @@ TEST_F(ReaderObjectTest, AStoredHeaderPathIsReplacedByItsDataFile) {
   const std::string upper = dir.File("REC2.SHDR");
   std::filesystem::copy_file(header, upper);
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(u"DataPath", 0x1012, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
   stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
   stream.Reset();
   ComPtr<IEEGData> data = As<IEEGData>(NewReader());
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
-  EXPECT_EQ(StreamBytes(storage.Get(), u"DataPath"), Resolved("rec.eeg") + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + std::string(1, '\0'));
   EXPECT_EQ(Data(*data, 0, 1, 2).size(), 2u);
 
   // A header whose data file is gone is refused by its own parse (E_FAIL, no message), and
   // "DataPath" keeps the header's path.
-  ASSERT_EQ(storage->CreateStream(u"DataPath", 0x1012, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
   stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
   stream.Reset();
   std::filesystem::rename(dir.File("rec.eeg"), dir.File("gone.eeg"));
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
-  EXPECT_EQ(StreamBytes(storage.Get(), u"DataPath"), upper + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + std::string(1, '\0'));
   dir.Write("bad.shdr", "not a header\r\n\r\n");
-  ASSERT_EQ(storage->CreateStream(u"DataPath", 0x1012, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
   stream->Write(dir.File("bad.shdr").c_str(), ULONG(dir.File("bad.shdr").size() + 1), nullptr);
   stream.Reset();
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
@@ -237,7 +237,7 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   const ComPtr<IStorage> storage = NewStorage();
   Import(header, storage.Get());
   // A stored unit code beyond the table is written back as 0.
-  std::string stored = StreamBytes(storage.Get(), u"HostProperties");
+  std::string stored = StreamBytes(storage.Get(), OLESTR("HostProperties"));
   std::optional<PropertyStore> properties =
       PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
   ASSERT_TRUE(properties);
@@ -245,7 +245,7 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   properties->Set(5, 0, seven);
   const PropertyStore::Bytes encoded = properties->Encode();
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(u"HostProperties", 0x1012, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("HostProperties"), 0x1012, 0, 0, stream.Receive()), S_OK);
   stream->Write(encoded.data(), ULONG(encoded.size()), nullptr);
   stream.Reset();
   host.Recorder().Clear();
@@ -261,7 +261,7 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   CoTaskMemFree(unit);
 
   // Without "InternalData" the data file is read as ASCII data.
-  ASSERT_EQ(storage->DestroyElement(u"InternalData"), S_OK);
+  ASSERT_EQ(storage->DestroyElement(OLESTR("InternalData")), S_OK);
   dir.Write("rec.eeg", "1 2 3\n4\n");
   data = As<IEEGData>(NewReader());
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string Narrow(const char16_t* name) {
+std::string Narrow(LPCOLESTR name) {
   std::string text;
   for (; name && *name; ++name) text += char(*name);
   return text;
@@ -125,7 +125,7 @@ ComPtr<IStorage> MakeRecordingStorage(CallRecorder& recorder, ComPtr<IStorage> r
   return MakeCom<IStorage, RecordingStorage>(recorder, std::move(real));
 }
 
-std::string StreamBytes(IStorage* storage, const char16_t* name) {
+std::string StreamBytes(IStorage* storage, LPCOLESTR name) {
   ComPtr<IStream> stream;
   if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive())))
     return "<none>";

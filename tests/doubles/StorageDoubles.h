@@ -9,4 +9,4 @@
 // Wraps `real`; the recorder must outlive the storage.
 ComPtr<IStorage> MakeRecordingStorage(CallRecorder& recorder, ComPtr<IStorage> real);
 // The bytes of a stream of an in-memory storage, or "<none>" when it has none.
-std::string StreamBytes(IStorage* storage, const char16_t* name);
+std::string StreamBytes(IStorage* storage, LPCOLESTR name);

@@ -78,9 +78,9 @@ int main(int argc, char** argv) {
   Write(root / "storage", "bag", Number(0, 0) + std::string(encoded.begin(), encoded.end()));
   StorageNode tree;
   auto element = std::make_shared<StorageElement>();
-  element->name = u"DataPath";
+  element->name = OLESTR("DataPath");
   element->stream = std::make_shared<std::vector<std::uint8_t>>(100, 7);
-  tree.children[u"DATAPATH"] = element;
+  tree.children[OLESTR("DATAPATH")] = element;
   std::vector<std::uint8_t> file;
   EncodeCompoundFile(tree, file);
   Write(root / "storage", "compound", Number(1, 0) + std::string(file.begin(), file.end()));

@@ -8,7 +8,7 @@
 
 namespace {
 
-void PutStream(IStorage& storage, const char16_t* name, const std::string& bytes) {
+void PutStream(IStorage& storage, LPCOLESTR name, const std::string& bytes) {
   ComPtr<IStream> stream;
   if (SUCCEEDED(
           storage.CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive())))
@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::string dataFile = WriteFuzzFile("s.bin", input.Bytes(std::size_t(input.Number(0, 4000))));
       ComPtr<IStorage> storage;
       CreateMemoryStorage(storage.Receive());
-      PutStream(*storage, u"DataPath", input.Flag() ? dataFile + std::string(1, '\0') : input.Bytes(64));
-      PutStream(*storage, u"InternalData", input.Bytes(std::size_t(input.Number(0, 600))));
-      PutStream(*storage, u"HostProperties", input.Rest());
+      PutStream(*storage, OLESTR("DataPath"), input.Flag() ? dataFile + std::string(1, '\0') : input.Bytes(64));
+      PutStream(*storage, OLESTR("InternalData"), input.Bytes(std::size_t(input.Number(0, 600))));
+      PutStream(*storage, OLESTR("HostProperties"), input.Rest());
       ComPtr<IEEGData> reader;
       IUnknown* inner = (new CEEGFileReader(nullptr))->Inner();
       inner->AddRef();

@@ -18,7 +18,7 @@ TEST_F(ChannelsTest, DefaultsWithoutChannelInfos) {
     EXPECT_EQ(channel.Reference, "");
     EXPECT_EQ(channel.Resolution, 1.0f);
     EXPECT_EQ(channel.UnitCode, 0u);
-    EXPECT_EQ(channel.UnitText, u"");
+    EXPECT_EQ(channel.UnitText, OLESTR(""));
     EXPECT_FALSE(channel.HasCoordinates);
   }
 }
@@ -38,7 +38,7 @@ TEST_F(ChannelsTest, FieldsOfAChannelEntry) {
   EXPECT_EQ(channels[1].Reference, "Ref,A");
   EXPECT_EQ(channels[1].Resolution, 0.5f);
   EXPECT_EQ(channels[1].UnitCode, 1u);
-  EXPECT_EQ(channels[1].UnitText, u"mV");
+  EXPECT_EQ(channels[1].UnitText, OLESTR("mV"));
   EXPECT_EQ(channels[2].Name, "Pz,x");
   EXPECT_EQ(channels[2].Resolution, 1.0f);
   EXPECT_EQ(channels[2].UnitCode, 0u);
@@ -54,14 +54,12 @@ TEST_F(ChannelsTest, UnitsOfTheTableAndOthers) {
   const auto& channels = header.m_Channels;
   EXPECT_EQ(channels[0].UnitCode, 2u);
   EXPECT_EQ(channels[1].UnitCode, 1u);
-  EXPECT_EQ(channels[1].UnitText, u"");  // "-" is in the table: no text kept
+  EXPECT_EQ(channels[1].UnitText, OLESTR(""));  // "-" is in the table: no text kept
   EXPECT_EQ(channels[2].UnitCode, 3u);
   EXPECT_EQ(channels[3].UnitCode, 4u);
   EXPECT_EQ(channels[4].UnitCode, 5u);
   EXPECT_EQ(channels[5].UnitCode, 1u);
-  EXPECT_EQ(channels[5].UnitText,
-            u"\u00B0"
-            "C");
+  EXPECT_EQ(channels[5].UnitText, OLESTR("\u00B0") "C");
   EXPECT_EQ(channels[6].UnitCode, 0u);
 }
 
@@ -96,11 +94,11 @@ TEST_F(ChannelsTest, Coordinates) {
 TEST_F(ChannelsTest, CommentInAnsiAndUtf16) {
   ASSERT_EQ(LoadChannels(1, "[Comment]\nFirst line \xB5V\n\n; third\n\n\n \t\n"), 0);
   EXPECT_EQ(header.m_Comment, "First line \xB5V\n\n; third");
-  EXPECT_EQ(header.m_CommentW, u"First line \u00B5V\n\n; third");
+  EXPECT_EQ(header.m_CommentW, OLESTR("First line \u00B5V\n\n; third"));
   header = CHeaderFile();
   ASSERT_EQ(LoadChannels(1, ""), 0);
   EXPECT_EQ(header.m_Comment, "");
-  EXPECT_EQ(header.m_CommentW, u"");
+  EXPECT_EQ(header.m_CommentW, OLESTR(""));
 }
 
 TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
@@ -119,9 +117,9 @@ TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
             "f");
   EXPECT_EQ(header.m_Channels[0].UnitCode, 0u);
   EXPECT_EQ(header.m_Channels[1].Name, "?");
-  EXPECT_EQ(header.m_Channels[1].UnitText, u"\u03A9");
+  EXPECT_EQ(header.m_Channels[1].UnitText, OLESTR("\u03A9"));
   EXPECT_EQ(header.m_Comment, "M\xFCller \x80 ?");
-  EXPECT_EQ(header.m_CommentW, u"M\u00FCller \u20AC \u03A9");
+  EXPECT_EQ(header.m_CommentW, OLESTR("M\u00FCller \u20AC \u03A9"));
   header = CHeaderFile();
   // Without "Codepage" the same bytes are ANSI text.
   ASSERT_EQ(LoadChannels(1,

@@ -5,17 +5,17 @@
 namespace {
 
 TEST(Conversions, Utf8AndAnsiReachTheSameWideText) {
-  EXPECT_EQ(Utf8ToWide("\xC2\xB5V/m\xC2\xB2"), u"\u00B5V/m\u00B2");
-  EXPECT_EQ(AnsiToWide("\xB5V/m\xB2"), u"\u00B5V/m\u00B2");
-  EXPECT_EQ(AnsiToWide("\x80\x81\x9F"), u"\u20AC\u0081\u0178");
-  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98\x80"), u"\U0001F600");
-  EXPECT_EQ(Utf8ToWide(""), u"");
+  EXPECT_EQ(Utf8ToWide("\xC2\xB5V/m\xC2\xB2"), OLESTR("\u00B5V/m\u00B2"));
+  EXPECT_EQ(AnsiToWide("\xB5V/m\xB2"), OLESTR("\u00B5V/m\u00B2"));
+  EXPECT_EQ(AnsiToWide("\x80\x81\x9F"), OLESTR("\u20AC\u0081\u0178"));
+  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98\x80"), OLESTR("\U0001F600"));
+  EXPECT_EQ(Utf8ToWide(""), OLESTR(""));
 }
 
 TEST(Conversions, CharactersTheAnsiCodePageLacksBecomeQuestionMarks) {
-  EXPECT_EQ(WideToAnsi(u"\u00B5\u20AC\u0100x"), "\xB5\x80?x");
-  EXPECT_EQ(WideToAnsi(u"\U0001F600"), "?");                                // one character, one replacement
-  EXPECT_EQ(WideToAnsi(std::u16string(1, char16_t(0xD800)) + u"a"), "?a");  // unpaired surrogate
+  EXPECT_EQ(WideToAnsi(OLESTR("\u00B5\u20AC\u0100x")), "\xB5\x80?x");
+  EXPECT_EQ(WideToAnsi(OLESTR("\U0001F600")), "?");                         // one character, one replacement
+  EXPECT_EQ(WideToAnsi(WideString(1, WCHAR(0xD800)) + OLESTR("a")), "?a");  // unpaired surrogate
   std::string text =
       "Gr\xC3\xB6\xC3\x9F"
       "e \xCE\xA9";
@@ -28,14 +28,14 @@ TEST(Conversions, CharactersTheAnsiCodePageLacksBecomeQuestionMarks) {
 TEST(Conversions, IllFormedUtf8BecomesReplacementCharacters) {
   EXPECT_EQ(Utf8ToWide("a\x80"
                        "b"),
-            u"a\uFFFDb");
-  EXPECT_EQ(Utf8ToWide("\xC0\x80"), u"\uFFFD\uFFFD");            // overlong
-  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
+            OLESTR("a\uFFFDb"));
+  EXPECT_EQ(Utf8ToWide("\xC0\x80"), OLESTR("\uFFFD\uFFFD"));            // overlong
+  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), OLESTR("\uFFFD\uFFFD\uFFFD"));  // encoded surrogate
   EXPECT_EQ(Utf8ToWide("\xE2\x82"
                        "A"),
-            u"\uFFFDA");                                                   // truncated: one replacement
-  EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // beyond U+10FFFF
-  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), u"\uFFFD");                        // cut at the end of the text
+            OLESTR("\uFFFDA"));                                                   // truncated: one replacement
+  EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), OLESTR("\uFFFD\uFFFD\uFFFD\uFFFD"));  // beyond U+10FFFF
+  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), OLESTR("\uFFFD"));                        // cut at the end of the text
 }
 
 TEST(Conversions, DecodeUtf8PathConvertsOnlyValidMultiByteText) {

@@ -14,7 +14,7 @@ TEST(CodePages, SizeQueryThenConversion) {
   WCHAR wide[2] = {};
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, 3, wide, 2), 2);
   EXPECT_EQ(wide[0], 0xB5);
-  EXPECT_EQ(wide[1], u'V');
+  EXPECT_EQ(wide[1], WCHAR('V'));
   // -1 converts up to and including the terminating 0.
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0), 3);
 }
@@ -29,20 +29,20 @@ TEST(CodePages, FailuresAnswerZero) {
   char byte[1] = {};
   const char defaultChar = '#';
   BOOL usedDefault = FALSE;
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, byte, 1, &defaultChar, nullptr), 0);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"ab", 2, byte, 1, nullptr, &usedDefault), 0);
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, OLESTR("a"), 1, byte, 1, &defaultChar, nullptr), 0);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, OLESTR("ab"), 2, byte, 1, nullptr, &usedDefault), 0);
 }
 
 TEST(CodePages, AnsiReplacementIsReportedAndCanBeChosen) {
   char bytes[4] = {};
   BOOL usedDefault = FALSE;
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u20AC\u0101", 2, bytes, 4, nullptr, &usedDefault), 2);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, OLESTR("\u20AC\u0101"), 2, bytes, 4, nullptr, &usedDefault), 2);
   EXPECT_EQ(std::string(bytes, 2), "\x80?");
   EXPECT_TRUE(usedDefault);
   const char hash = '#';
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u0101", 1, bytes, 4, &hash, &usedDefault), 1);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, OLESTR("\u0101"), 1, bytes, 4, &hash, &usedDefault), 1);
   EXPECT_EQ(bytes[0], '#');
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u00FF", 1, bytes, 4, nullptr, &usedDefault), 1);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, OLESTR("\u00FF"), 1, bytes, 4, nullptr, &usedDefault), 1);
   EXPECT_FALSE(usedDefault);
 }
 
@@ -61,7 +61,7 @@ TEST(CodePages, EveryAnsiByteRoundTrips) {
 
 TEST(CodePages, Utf16ToUtf8EncodesPairsAndReplacesUnpairedSurrogates) {
   char bytes[16] = {};
-  const WCHAR text[] = {u'a', 0xD83D, 0xDE00, 0xDC00, 0x20AC};
+  const WCHAR text[] = {WCHAR('a'), 0xD83D, 0xDE00, 0xDC00, 0x20AC};
   const int written = WideCharToMultiByte(CP_UTF8, 0, text, 5, bytes, 16, nullptr, nullptr);
   EXPECT_EQ(std::string(bytes, std::size_t(written)), "a\xF0\x9F\x98\x80\xEF\xBF\xBD\xE2\x82\xAC");
 }

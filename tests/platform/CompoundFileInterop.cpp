@@ -15,7 +15,7 @@ constexpr CLSID kRootClass = {0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 
 
 WideString Wide(const std::string& text) { return WideString(text.begin(), text.end()); }
 WideString StreamName(std::uint32_t size) { return Wide("s" + std::to_string(size)); }
-const WideString kDeepStream = u"Gr\u00FC\u00DFe";
+const WideString kDeepStream = OLESTR("Gr\u00FC\u00DFe");
 
 std::vector<std::uint8_t> Content(std::uint32_t size) {
   std::vector<std::uint8_t> bytes(size);
@@ -53,8 +53,10 @@ int Write(const WideString& path) {
   WriteClassStg(root.Get(), kRootClass);
   for (std::uint32_t size : kInteropSizes)
     if (!WriteStream(*root, StreamName(size), size)) return 1;
-  if (FAILED(root->CreateStorage(u"Inner", kCreate, 0, 0, inner.Receive())) || !WriteStream(*inner, u"t100", 100) ||
-      FAILED(inner->CreateStorage(u"Deep", kCreate, 0, 0, deep.Receive())) || !WriteStream(*deep, kDeepStream, 5000))
+  if (FAILED(root->CreateStorage(OLESTR("Inner"), kCreate, 0, 0, inner.Receive())) ||
+      !WriteStream(*inner, OLESTR("t100"), 100) ||
+      FAILED(inner->CreateStorage(OLESTR("Deep"), kCreate, 0, 0, deep.Receive())) ||
+      !WriteStream(*deep, kDeepStream, 5000))
     return 1;
   deep.Reset();
   inner.Reset();
@@ -71,12 +73,14 @@ int Check(const WideString& path) {
   }
   bool good = true;
   for (std::uint32_t size : kInteropSizes) good = CheckStream(*root, StreamName(size), size) && good;
-  if (FAILED(root->OpenStorage(u"Inner", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, inner.Receive())) ||
-      FAILED(inner->OpenStorage(u"Deep", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, deep.Receive()))) {
+  if (FAILED(
+          root->OpenStorage(OLESTR("Inner"), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, inner.Receive())) ||
+      FAILED(
+          inner->OpenStorage(OLESTR("Deep"), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, deep.Receive()))) {
     std::fprintf(stderr, "missing storages\n");
     return 1;
   }
-  good = CheckStream(*inner, u"t100", 100) && CheckStream(*deep, kDeepStream, 5000) && good;
+  good = CheckStream(*inner, OLESTR("t100"), 100) && CheckStream(*deep, kDeepStream, 5000) && good;
   CLSID clsid{};
   ReadClassStg(root.Get(), &clsid);
   if (clsid != kRootClass) std::fprintf(stderr, "class %s\n", GuidToString(clsid).c_str()), good = false;

@@ -85,11 +85,11 @@ std::shared_ptr<StorageNode> SampleTree(const std::vector<std::size_t>& sizes) {
   auto root = std::make_shared<StorageNode>();
   root->clsid = {0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
   for (std::size_t i = 0; i < sizes.size(); ++i)
-    AddStream(*root, u"Stream" + WideString(1, char16_t(u'A' + i)), Pattern(sizes[i], unsigned(i)));
-  StorageNode& inner = AddStorage(*root, u"Inner \u00C4\u03A9");
+    AddStream(*root, OLESTR("Stream") + WideString(1, WCHAR(WCHAR('A') + i)), Pattern(sizes[i], unsigned(i)));
+  StorageNode& inner = AddStorage(*root, OLESTR("Inner \u00C4\u03A9"));
   inner.clsid = {0xAABBCCDD, 1, 2, {9, 9, 9, 9, 9, 9, 9, 9}};
-  AddStream(inner, u"x", Pattern(100, 99));
-  AddStream(AddStorage(inner, u"Deeper"), u"y\u00E9", Pattern(5000, 98));
+  AddStream(inner, OLESTR("x"), Pattern(100, 99));
+  AddStream(AddStorage(inner, OLESTR("Deeper")), OLESTR("y\u00E9"), Pattern(5000, 98));
   return root;
 }
 
@@ -111,9 +111,9 @@ TEST(CompoundFile, RoundTripsAroundEveryBoundary) {
 TEST(CompoundFile, ManyStreamsAndFilesBeyondSevenMegabytesNeedTheDifat) {
   auto root = std::make_shared<StorageNode>();
   for (int i = 0; i < 200; ++i)
-    AddStream(*root, u"s" + WideString(1, char16_t(u'0' + i % 10)) + WideString(i / 10 + 1, u'x'),
+    AddStream(*root, OLESTR("s") + WideString(1, WCHAR(WCHAR('0') + i % 10)) + WideString(i / 10 + 1, WCHAR('x')),
               Pattern(std::size_t(i * 37), unsigned(i)));
-  AddStream(*root, u"Large", Pattern(9'000'000, 5));
+  AddStream(*root, OLESTR("Large"), Pattern(9'000'000, 5));
   const std::vector<std::uint8_t> bytes = Encode(*root);
   EXPECT_GT(std::uint32_t(bytes[72]) | std::uint32_t(bytes[73]) << 8, 0u) << "DIFAT sectors in the header";
   std::shared_ptr<StorageNode> decoded;
@@ -122,19 +122,19 @@ TEST(CompoundFile, ManyStreamsAndFilesBeyondSevenMegabytesNeedTheDifat) {
 }
 
 TEST(CompoundFile, NamesTheFormatForbidsAreRefused) {
-  for (const WideString& name : {WideString(32, u'a'), WideString(u"a/b"), WideString(u"a\\b"), WideString(u"a:b"),
-                                 WideString(u"a!b"), WideString()}) {
+  for (const WideString& name : {WideString(32, WCHAR('a')), WideString(OLESTR("a/b")), WideString(OLESTR("a\\b")),
+                                 WideString(OLESTR("a:b")), WideString(OLESTR("a!b")), WideString()}) {
     StorageNode root;
     AddStream(root, name, {});
     std::vector<std::uint8_t> bytes;
     EXPECT_EQ(EncodeCompoundFile(root, bytes), STG_E_INVALIDNAME);
   }
   StorageNode twins;
-  AddStream(twins, u"Name", {});
+  AddStream(twins, OLESTR("Name"), {});
   auto other = std::make_shared<StorageElement>();
-  other->name = u"NAME";
+  other->name = OLESTR("NAME");
   other->stream = std::make_shared<std::vector<std::uint8_t>>();
-  twins.children[u"name-other"] = other;
+  twins.children[OLESTR("name-other")] = other;
   std::vector<std::uint8_t> bytes;
   EXPECT_EQ(EncodeCompoundFile(twins, bytes), STG_E_INVALIDNAME);
 }
@@ -200,7 +200,7 @@ TEST(CompoundFileStorage, CommittedStoresOpenAgainAndFailuresKeepTheOldFile) {
   ASSERT_EQ(StgCreateDocfile(wide.c_str(), kCreate, 0, storage.Receive()), S_OK);
   EXPECT_TRUE(std::filesystem::exists(path));
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(u"DataPath", kCreate, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), kCreate, 0, 0, stream.Receive()), S_OK);
   ASSERT_EQ(stream->Write("abc", 4, nullptr), S_OK);
   stream.Reset();
   ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
@@ -210,7 +210,8 @@ TEST(CompoundFileStorage, CommittedStoresOpenAgainAndFailuresKeepTheOldFile) {
 
   ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
             S_OK);
-  ASSERT_EQ(storage->OpenStream(u"DataPath", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->OpenStream(OLESTR("DataPath"), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive()),
+            S_OK);
   char text[8] = {};
   ULONG read = 0;
   stream->Read(text, sizeof text, &read);
@@ -220,7 +221,7 @@ TEST(CompoundFileStorage, CommittedStoresOpenAgainAndFailuresKeepTheOldFile) {
 
   // A folder that cannot be written: the commit fails and the committed file stays as it was.
   const auto before = std::filesystem::file_size(path);
-  ASSERT_EQ(storage->CreateStream(u"More", kCreate, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("More"), kCreate, 0, 0, stream.Receive()), S_OK);
   stream.Reset();
   std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   const bool enforced = ::access(dir.File("probe").c_str(), W_OK) != 0 && geteuid() != 0;
@@ -233,9 +234,9 @@ TEST(CompoundFileStorage, CommittedStoresOpenAgainAndFailuresKeepTheOldFile) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
     EXPECT_EQ(entry.path().filename().string().find(".XXXXXX"), std::string::npos);
 
-  EXPECT_EQ(
-      StgOpenStorage(u"/nonexistent/store", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
-      STG_E_FILENOTFOUND);
+  EXPECT_EQ(StgOpenStorage(OLESTR("/nonexistent/store"), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                           storage.Receive()),
+            STG_E_FILENOTFOUND);
   dir.Write("text.txt", "no compound file at all");
   const std::string textPath = dir.File("text.txt");
   EXPECT_EQ(StgOpenStorage(WideString(textPath.begin(), textPath.end()).c_str(), nullptr,
@@ -259,7 +260,7 @@ TEST(CompoundFileStorage, ACommitThatFailsHalfWayLeavesTheEarlierFileIntact) {
   ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
             S_OK);
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(u"Big", kCreate, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("Big"), kCreate, 0, 0, stream.Receive()), S_OK);
   const std::vector<std::uint8_t> big = Pattern(100000, 1);
   ASSERT_EQ(stream->Write(big.data(), ULONG(big.size()), nullptr), S_OK);
   stream.Reset();

@@ -16,14 +16,14 @@ class StorageTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(CreateMemoryStorage(storage.Receive()), S_OK); }
 
-  void WriteStream(const char16_t* name, std::string_view bytes) {
+  void WriteStream(LPCOLESTR name, std::string_view bytes) {
     ComPtr<IStream> stream;
     ASSERT_EQ(storage->CreateStream(name, kCreate, 0, 0, stream.Receive()), S_OK);
     ULONG written = 0;
     ASSERT_EQ(stream->Write(bytes.data(), ULONG(bytes.size()), &written), S_OK);
     EXPECT_EQ(written, bytes.size());
   }
-  std::string ReadStream(const char16_t* name) {
+  std::string ReadStream(LPCOLESTR name) {
     ComPtr<IStream> stream;
     EXPECT_EQ(storage->OpenStream(name, nullptr, kRead, 0, stream.Receive()), S_OK);
     if (!stream) return "<none>";
@@ -38,44 +38,45 @@ class StorageTest : public ::testing::Test {
 };
 
 TEST_F(StorageTest, StreamsKeepWhatWasWrittenAndReplaceWithTheCreateBit) {
-  WriteStream(u"DataPath", "abc");
-  EXPECT_EQ(ReadStream(u"DataPath"), "abc");
-  EXPECT_EQ(ReadStream(u"DATAPATH"), "abc");  // names compare without case
-  WriteStream(u"DataPath", "xy");
-  EXPECT_EQ(ReadStream(u"DataPath"), "xy");
+  WriteStream(OLESTR("DataPath"), "abc");
+  EXPECT_EQ(ReadStream(OLESTR("DataPath")), "abc");
+  EXPECT_EQ(ReadStream(OLESTR("DATAPATH")), "abc");  // names compare without case
+  WriteStream(OLESTR("DataPath"), "xy");
+  EXPECT_EQ(ReadStream(OLESTR("DataPath")), "xy");
   ComPtr<IStream> stream;
-  EXPECT_EQ(storage->CreateStream(u"DataPath", kReadWrite, 0, 0, stream.Receive()), STG_E_FILEALREADYEXISTS);
+  EXPECT_EQ(storage->CreateStream(OLESTR("DataPath"), kReadWrite, 0, 0, stream.Receive()), STG_E_FILEALREADYEXISTS);
   EXPECT_FALSE(stream);
 }
 
 TEST_F(StorageTest, OpeningCodes) {
   ComPtr<IStream> stream;
-  EXPECT_EQ(storage->OpenStream(u"None", nullptr, kRead, 0, stream.Receive()), STG_E_FILENOTFOUND);
-  WriteStream(u"S", "1");
-  EXPECT_EQ(storage->OpenStream(u"S", nullptr, STGM_READ, 0, stream.Receive()), STG_E_INVALIDFLAG);
-  EXPECT_EQ(storage->CreateStream(u"T", STGM_CREATE | STGM_READWRITE, 0, 0, stream.Receive()), STG_E_INVALIDFLAG);
-  EXPECT_EQ(storage->CreateStream(u"T", STGM_CREATE | kRead, 0, 0, stream.Receive()), STG_E_INVALIDFLAG);
-  EXPECT_EQ(storage->CreateStream(u"a/b", kCreate, 0, 0, stream.Receive()), STG_E_INVALIDNAME);
-  EXPECT_EQ(storage->CreateStream(u"", kCreate, 0, 0, stream.Receive()), STG_E_INVALIDNAME);
-  EXPECT_EQ(storage->CreateStream(u"12345678901234567890123456789012", kCreate, 0, 0, stream.Receive()),
+  EXPECT_EQ(storage->OpenStream(OLESTR("None"), nullptr, kRead, 0, stream.Receive()), STG_E_FILENOTFOUND);
+  WriteStream(OLESTR("S"), "1");
+  EXPECT_EQ(storage->OpenStream(OLESTR("S"), nullptr, STGM_READ, 0, stream.Receive()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(storage->CreateStream(OLESTR("T"), STGM_CREATE | STGM_READWRITE, 0, 0, stream.Receive()),
+            STG_E_INVALIDFLAG);
+  EXPECT_EQ(storage->CreateStream(OLESTR("T"), STGM_CREATE | kRead, 0, 0, stream.Receive()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(storage->CreateStream(OLESTR("a/b"), kCreate, 0, 0, stream.Receive()), STG_E_INVALIDNAME);
+  EXPECT_EQ(storage->CreateStream(OLESTR(""), kCreate, 0, 0, stream.Receive()), STG_E_INVALIDNAME);
+  EXPECT_EQ(storage->CreateStream(OLESTR("12345678901234567890123456789012"), kCreate, 0, 0, stream.Receive()),
             STG_E_INVALIDNAME);
   EXPECT_EQ(storage->CreateStream(nullptr, kCreate, 0, 0, stream.Receive()), STG_E_INVALIDPOINTER);
 
-  ASSERT_EQ(storage->OpenStream(u"S", nullptr, kRead, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->OpenStream(OLESTR("S"), nullptr, kRead, 0, stream.Receive()), S_OK);
   ComPtr<IStream> second;
-  EXPECT_EQ(storage->OpenStream(u"S", nullptr, kRead, 0, second.Receive()), STG_E_ACCESSDENIED);
-  EXPECT_EQ(storage->CreateStream(u"S", kCreate, 0, 0, second.Receive()), STG_E_ACCESSDENIED);
-  EXPECT_EQ(storage->DestroyElement(u"S"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(storage->OpenStream(OLESTR("S"), nullptr, kRead, 0, second.Receive()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(storage->CreateStream(OLESTR("S"), kCreate, 0, 0, second.Receive()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(storage->DestroyElement(OLESTR("S")), STG_E_ACCESSDENIED);
   ULONG written = 5;
   EXPECT_EQ(stream->Write("x", 1, &written), STG_E_ACCESSDENIED);
   EXPECT_EQ(written, 0u);
   stream.Reset();
-  EXPECT_EQ(storage->OpenStream(u"S", nullptr, kReadWrite, 0, second.Receive()), S_OK);
+  EXPECT_EQ(storage->OpenStream(OLESTR("S"), nullptr, kReadWrite, 0, second.Receive()), S_OK);
 }
 
 TEST_F(StorageTest, SeekReadAndStat) {
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(u"Name", kCreate, 0, 0, stream.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStream(OLESTR("Name"), kCreate, 0, 0, stream.Receive()), S_OK);
   ASSERT_EQ(stream->Write("Raw Data", 9, nullptr), S_OK);
   ULARGE_INTEGER position{};
   EXPECT_EQ(stream->Seek({-1}, STREAM_SEEK_SET, &position), STG_E_INVALIDFUNCTION);
@@ -97,7 +98,7 @@ TEST_F(StorageTest, SeekReadAndStat) {
   EXPECT_EQ(status.type, STGTY_STREAM);
   EXPECT_EQ(status.pwcsName, nullptr);
   ASSERT_EQ(stream->Stat(&status, STATFLAG_DEFAULT), S_OK);
-  EXPECT_EQ(std::u16string(status.pwcsName), u"Name");
+  EXPECT_EQ(WideString(status.pwcsName), OLESTR("Name"));
   CoTaskMemFree(status.pwcsName);
   EXPECT_EQ(stream->SetSize({3}), S_OK);
   stream->Stat(&status, STATFLAG_NONAME);
@@ -111,37 +112,37 @@ TEST_F(StorageTest, ClassEnumerationAndSubStorages) {
   ASSERT_EQ(ReadClassStg(storage.Get(), &read), S_OK);
   EXPECT_EQ(read, kClass);
 
-  WriteStream(u"B", "1");
-  WriteStream(u"a", "2");
+  WriteStream(OLESTR("B"), "1");
+  WriteStream(OLESTR("a"), "2");
   ComPtr<IStorage> child;
-  ASSERT_EQ(storage->CreateStorage(u"Sub", kCreate, 0, 0, child.Receive()), S_OK);
+  ASSERT_EQ(storage->CreateStorage(OLESTR("Sub"), kCreate, 0, 0, child.Receive()), S_OK);
   ComPtr<IStream> inner;
-  ASSERT_EQ(child->CreateStream(u"Inner", kCreate, 0, 0, inner.Receive()), S_OK);
+  ASSERT_EQ(child->CreateStream(OLESTR("Inner"), kCreate, 0, 0, inner.Receive()), S_OK);
   inner.Reset();
   child.Reset();
   ComPtr<IStream> wrongKind;
-  EXPECT_EQ(storage->OpenStream(u"Sub", nullptr, kRead, 0, wrongKind.Receive()), STG_E_FILENOTFOUND);
-  ASSERT_EQ(storage->OpenStorage(u"sub", nullptr, kRead, nullptr, 0, child.Receive()), S_OK);
-  EXPECT_EQ(child->CreateStream(u"More", kCreate, 0, 0, inner.Receive()), STG_E_ACCESSDENIED);
-  EXPECT_EQ(child->OpenStream(u"Inner", nullptr, kRead, 0, inner.Receive()), S_OK);
+  EXPECT_EQ(storage->OpenStream(OLESTR("Sub"), nullptr, kRead, 0, wrongKind.Receive()), STG_E_FILENOTFOUND);
+  ASSERT_EQ(storage->OpenStorage(OLESTR("sub"), nullptr, kRead, nullptr, 0, child.Receive()), S_OK);
+  EXPECT_EQ(child->CreateStream(OLESTR("More"), kCreate, 0, 0, inner.Receive()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(child->OpenStream(OLESTR("Inner"), nullptr, kRead, 0, inner.Receive()), S_OK);
 
   ComPtr<IEnumSTATSTG> elements;
   ASSERT_EQ(storage->EnumElements(0, nullptr, 0, elements.Receive()), S_OK);
-  std::vector<std::u16string> names;
+  std::vector<WideString> names;
   STATSTG status{};
   while (elements->Next(1, &status, nullptr) == S_OK) {
     names.emplace_back(status.pwcsName);
     CoTaskMemFree(status.pwcsName);
   }
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"a", u"B", u"Sub"}));
+  EXPECT_EQ(names, (std::vector<WideString>{OLESTR("a"), OLESTR("B"), OLESTR("Sub")}));
 }
 
 TEST_F(StorageTest, ARemovedElementIsGone) {
-  WriteStream(u"S", "1");
-  EXPECT_EQ(storage->RenameElement(u"S", u"T"), S_OK);
-  EXPECT_EQ(ReadStream(u"T"), "1");
-  EXPECT_EQ(storage->DestroyElement(u"T"), S_OK);
-  EXPECT_EQ(storage->DestroyElement(u"T"), STG_E_FILENOTFOUND);
+  WriteStream(OLESTR("S"), "1");
+  EXPECT_EQ(storage->RenameElement(OLESTR("S"), OLESTR("T")), S_OK);
+  EXPECT_EQ(ReadStream(OLESTR("T")), "1");
+  EXPECT_EQ(storage->DestroyElement(OLESTR("T")), S_OK);
+  EXPECT_EQ(storage->DestroyElement(OLESTR("T")), STG_E_FILENOTFOUND);
 }
 
 }  // namespace
