@@ -149,7 +149,9 @@ void CASCIIReader::FillVectorized(std::uint64_t position, std::uint64_t count, c
     std::uint64_t t = 0, k = 0;
     ReadStream(first, first + values * (stop - position), [&](std::string_view run) {
       block[(t * selection.count + j) * values + k] = scale * ReadNumber(run);
-      if (++k == values) k = 0, ++t;
+      if (++k < values) return;
+      k = 0;
+      ++t;
     });
   }
 }

@@ -314,7 +314,7 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
   const std::uint64_t rowNumbers = std::uint64_t(m_nChannels) * values;
   const std::size_t blockRow = selection.count * values;
   const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
-  if (offsets && 3 * rowNumbers / 2 > kChunkBytes) {
+  if (offsets && rowNumbers > 2 * kChunkBytes / 3) {
     // Rows wider than a chunk with a channel list: fetch each selected channel's numbers on their own.
     for (std::int64_t row = position; row < std::int64_t(position) + count; ++row)
       for (std::size_t j = 0; j < selection.count; ++j) {
