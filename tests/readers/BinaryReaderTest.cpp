@@ -326,6 +326,23 @@ TEST_F(BinaryReaderTest, AHugeChannelCountCostsOnlyTheSelectedChannels) {
       }
 }
 
+// Vectorized reads decode tiles of points, four channels at a time: blocks that span several tiles,
+// channel counts that are not a multiple of four, and a list that repeats a channel.
+TEST_F(BinaryReaderTest, VectorizedTilesAcrossManyChannels) {
+  Layout layout;
+  layout.multiplexed = false;
+  layout.channels = 70;  // a tile holds 936 points of 70 channels
+  layout.points = 3000;
+  layout.format = FORMAT_UINT_16;
+  layout.bigEndian = true;
+  layout.resolutions.assign(70, 0.25f);
+  Open(layout);
+  ExpectRead(0, 2999);     // the last tile's points are not a multiple of four
+  ExpectRead(1234, 1900);  // past the end of the data
+  const std::vector<LONG> some = {69, 3, 3, 40, 0, 68, 1};
+  ExpectRead(17, 2501, &some);
+}
+
 TEST_F(BinaryReaderTest, VectorizedChannelPositions) {
   // With O > 0 and S = 0, channel 2's first number lies at D + O + 2 × (P × B + O).
   Layout layout;
