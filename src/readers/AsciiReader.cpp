@@ -56,7 +56,6 @@ void CASCIIReader::BuildIndex() {
 template <typename Visit>
 void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit) {
   if (first >= end) return;
-  RequireStream(end);
   // The data line that holds stream number `first`: the last one whose first number is not beyond it.
   std::size_t line =
       std::size_t(std::upper_bound(m_FirstNumber.begin(), m_FirstNumber.end() - 1, first) - m_FirstNumber.begin()) - 1;
@@ -139,7 +138,7 @@ void CASCIIReader::FillVectorized(std::uint64_t position, std::uint64_t count, c
   std::uint64_t end = 0;
   if (__builtin_mul_overflow((channels - 1) * points + position + count, values, &end))
     AfxThrowOleException(GDR_E_FILE);
-  if (end > 0) RequireStream(end);
+  RequireStream(end);
   const std::uint64_t stop = std::min(position + count, points);
   if (position >= stop) return;  // beyond the data points: zeros
   for (std::size_t j = 0; j < selection.count; ++j) {

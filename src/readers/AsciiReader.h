@@ -30,7 +30,8 @@ class CASCIIReader : public CIntervalReader {
   void FillVectorized(std::uint64_t position, std::uint64_t count, const Selection& selection, float* block);
   // Raises 0x8004100E unless the stream holds `end` numbers.
   void RequireStream(std::uint64_t end);
-  // Hands the text of stream numbers first to end − 1 to `visit(run)`, in order.
+  // Hands the text of stream numbers first to end − 1 to `visit(run)`, in order; RequireStream
+  // has made sure that the stream reaches `end`.
   template <typename Visit>
   void ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit);
   void BuildIndex();

@@ -34,8 +34,9 @@ namespace {
 __attribute__((target("ssse3,sse4.1"))) void UnpackTwelveBitShuffle(const std::uint8_t* bytes, bool odd,
                                                                     std::size_t numbers, float* out) {
   std::size_t n = 0;
-  if (odd && numbers > 0) {
-    out[n++] = Signed12((bytes[0] & 0x0Fu) << 8 | bytes[1]);
+  if (odd && numbers > 0) {  // the first number, in the low nibble: then the rest start on a byte
+    UnpackTwelveBitScalar(bytes, true, 1, out);
+    n = 1;
     bytes += 2;
   }
   const __m128i pairs = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
