@@ -62,18 +62,17 @@ HRESULT WithRegistration(Step&& step) {
 
 }  // namespace
 
-#define GDR_EXPORT extern "C" __attribute__((visibility("default")))
 
-GDR_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
   if (clsid != CLSID_GenericDataReader) return CLASS_E_CLASSNOTAVAILABLE;
   return theApp.GetClassObject(iid, object);
 }
 
-GDR_EXPORT HRESULT DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
-GDR_EXPORT HRESULT DllRegisterServer() {
+MODULE_EXPORT HRESULT DllRegisterServer() {
   HKEY key = nullptr;
   const HRESULT result = WithRegistration([&](IHostRegistration& registration) {
     const HRESULT registered =
@@ -88,7 +87,7 @@ GDR_EXPORT HRESULT DllRegisterServer() {
   return S_OK;
 }
 
-GDR_EXPORT HRESULT DllUnregisterServer() {
+MODULE_EXPORT HRESULT DllUnregisterServer() {
   const HRESULT result = WithRegistration([](IHostRegistration& registration) {
     registration.UnregisterComponent(kReaderCategoryPath, CLSID_GenericDataReader);
     registration.UnregisterClass(CLSID_GenericDataReader);

@@ -6,6 +6,7 @@
 
 #include "platform/Unknown.h"
 
+#if !defined(_WIN32)
 // Class contexts.
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
@@ -20,6 +21,7 @@ constexpr DWORD REGCLS_MULTIPLEUSE = 1;
 void* CoTaskMemAlloc(std::size_t size);
 void* CoTaskMemRealloc(void* memory, std::size_t size);
 void CoTaskMemFree(void* memory);
+#endif
 
 // Task-allocated memory owned until it goes.
 struct CoTaskMemDeleter {
@@ -28,6 +30,7 @@ struct CoTaskMemDeleter {
 template <typename T>
 using TaskMemory = std::unique_ptr<T, CoTaskMemDeleter>;
 
+#if !defined(_WIN32)
 // A count per thread: S_OK for the first call on a thread, S_FALSE for further ones.
 HRESULT OleInitialize(void* reserved);
 void OleUninitialize();
@@ -43,3 +46,4 @@ HRESULT CoRevokeClassObject(DWORD cookie);
 // DllGetClassObject. REGDB_E_CLASSNOTREG when the class is nowhere.
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID iid, void** object);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
+#endif

@@ -9,6 +9,8 @@
 
 #include "platform/MemoryStorage.h"
 
+// The Windows build has StgCreateDocfile and StgOpenStorage from the system.
+#if !defined(_WIN32)
 // The tree held in the bytes of a compound file; on failure the code of a damaged
 // (0x80030109), not compound (0x80030050) or badly headed (0x800300FB) file.
 HRESULT DecodeCompoundFile(std::span<const std::uint8_t> bytes, std::shared_ptr<StorageNode>& root);
@@ -23,3 +25,4 @@ HRESULT StgCreateDocfile(const WCHAR* path, DWORD mode, DWORD reserved, IStorage
 // flushes it and renames it over the old one, so that the file is never left half-written.
 HRESULT StgOpenStorage(const WCHAR* path, IStorage* priority, DWORD mode, SNB exclude, DWORD reserved,
                        IStorage** storage);
+#endif

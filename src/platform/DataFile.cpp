@@ -1,10 +1,13 @@
 #include "platform/DataFile.h"
 
+#include <algorithm>
+
+// The Windows build reads through the system's files; this is their stand-in on POSIX.
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "platform/Files.h"
@@ -45,6 +48,8 @@ BOOL CloseHandle(HANDLE handle) {
   if (handle == INVALID_HANDLE_VALUE) return FALSE;
   return ::close(Descriptor(handle)) == 0 ? TRUE : FALSE;
 }
+
+#endif
 
 std::uint64_t ReadFileAt(HANDLE file, std::uint64_t position, void* buffer, std::uint64_t count) {
   constexpr std::uint64_t kLargestRead = 1u << 30;

@@ -5,6 +5,8 @@
 
 #include "platform/WinTypes.h"
 
+// The Windows build has the system's files.
+#if !defined(_WIN32)
 using HANDLE = void*;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(std::intptr_t(-1));
 
@@ -30,6 +32,7 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security, 
 // many arrived, fewer only at the end of the file.
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, OVERLAPPED* overlapped);
 BOOL CloseHandle(HANDLE handle);
+#endif
 
 // Reads `count` bytes at `position` in as many calls as needed; answers how many arrived.
 std::uint64_t ReadFileAt(HANDLE file, std::uint64_t position, void* buffer, std::uint64_t count);

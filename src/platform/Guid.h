@@ -6,6 +6,10 @@
 
 #include "platform/WinTypes.h"
 
+#if defined(_WIN32)
+// GUID, CLSID, IID, their references and GUID_NULL come from the system headers.
+#include <cguid.h>
+#else
 struct GUID {
   std::uint32_t Data1;
   std::uint16_t Data2;
@@ -22,6 +26,7 @@ using REFCLSID = const GUID&;
 using REFIID = const GUID&;
 
 constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+#endif
 
 // Upper-case hexadecimal, with braces.
 std::string GuidToString(REFGUID guid);

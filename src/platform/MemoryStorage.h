@@ -10,6 +10,11 @@
 #include "platform/ComPtr.h"
 #include "platform/Storage.h"
 
+// A new, empty storage in memory, open for reading and writing.
+HRESULT CreateMemoryStorage(IStorage** storage);
+
+// The Windows build has the system's storages; the tree below is this platform's implementation.
+#if !defined(_WIN32)
 struct StorageNode;
 
 // One named element of a storage: a stream (its bytes) or a storage (its node).
@@ -33,7 +38,6 @@ WideString FoldElementName(WideStringView name);
 // Names of 1 to 31 characters without "/", "\", ":" or "!".
 bool IsValidElementName(WideStringView name);
 
-// A new, empty storage in memory, open for reading and writing.
-HRESULT CreateMemoryStorage(IStorage** storage);
 // A root storage over `root`, opened with `mode`; its Commit calls `commit` (nothing when empty).
 ComPtr<IStorage> OpenStorageTree(std::shared_ptr<StorageNode> root, DWORD mode, std::function<HRESULT()> commit);
+#endif

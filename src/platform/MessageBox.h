@@ -3,6 +3,8 @@
 // caption and the text as one line to stderr ("Error: text") and answers IDOK.
 #include "platform/WinTypes.h"
 
+// The Windows build shows the system's message box.
+#if !defined(_WIN32)
 struct HWND__;
 using HWND = HWND__*;
 
@@ -11,3 +13,4 @@ constexpr UINT MB_ICONSTOP = 0x10;
 constexpr int IDOK = 1;
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+#endif

@@ -2,6 +2,7 @@
 // Loadable modules, with the Windows names: a module is a shared object loaded with dlopen.
 #include "platform/WinTypes.h"
 
+#if !defined(_WIN32)
 struct HINSTANCE__;
 using HMODULE = HINSTANCE__*;
 using HINSTANCE = HMODULE;
@@ -11,7 +12,26 @@ using FARPROC = void (*)();
 HMODULE LoadLibraryA(const char* path);
 FARPROC GetProcAddress(HMODULE module, const char* name);
 BOOL FreeLibrary(HMODULE module);
+#endif
+
+// The file name extension of a loadable module.
+#if defined(_WIN32)
+inline constexpr const char* kModuleExtension = ".dll";
+#else
+inline constexpr const char* kModuleExtension = ".so";
+#endif
+
+// A function that a module exports: C linkage, visible outside the module (the Windows build lists
+// its exports in a module definition file instead).
+#if defined(_WIN32)
+#define MODULE_EXPORT extern "C"
+#else
+#define MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
 // The module that holds the given address (the Windows way is the instance handle of DllMain).
 HMODULE ModuleOfAddress(const void* address);
+#if !defined(_WIN32)
 // The path of a loaded module, or of the executable for null; 0 when it cannot be told.
 DWORD GetModuleFileNameA(HMODULE module, char* path, DWORD size);
+#endif

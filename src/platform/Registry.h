@@ -7,6 +7,8 @@
 
 #include "platform/WinTypes.h"
 
+// The Windows build has the system's registry.
+#if !defined(_WIN32)
 struct HKEY__;
 using HKEY = HKEY__*;
 using REGSAM = DWORD;
@@ -39,3 +41,4 @@ LONG RegCloseKey(HKEY key);
 
 // The registry file in use.
 std::string RegistryFilePath();
+#endif

@@ -3,6 +3,11 @@
 // the mode bits, and WriteClassStg / ReadClassStg.
 #include "platform/Unknown.h"
 
+#if defined(_WIN32)
+// The system's structured storage.
+#include <objidl.h>
+#else
+
 using OLECHAR = WCHAR;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
@@ -63,7 +68,6 @@ class ISequentialStream : public IUnknown {
  protected:
   ~ISequentialStream() = default;
 };
-GDR_INTERFACE_ID(ISequentialStream, 0x0C733A30, 0x2A1C, 0x11CE, 0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D)
 
 class IStream : public ISequentialStream {
  public:
@@ -80,7 +84,6 @@ class IStream : public ISequentialStream {
  protected:
   ~IStream() = default;
 };
-GDR_INTERFACE_ID(IStream, 0x0000000C, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 
 class IEnumSTATSTG : public IUnknown {
  public:
@@ -92,7 +95,6 @@ class IEnumSTATSTG : public IUnknown {
  protected:
   ~IEnumSTATSTG() = default;
 };
-GDR_INTERFACE_ID(IEnumSTATSTG, 0x0000000D, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 
 class IStorage : public IUnknown {
  public:
@@ -117,7 +119,12 @@ class IStorage : public IUnknown {
  protected:
   ~IStorage() = default;
 };
-GDR_INTERFACE_ID(IStorage, 0x0000000B, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 
 HRESULT WriteClassStg(IStorage* storage, REFCLSID clsid);
 HRESULT ReadClassStg(IStorage* storage, CLSID* clsid);
+#endif
+
+GDR_INTERFACE_ID(ISequentialStream, 0x0C733A30, 0x2A1C, 0x11CE, 0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D)
+GDR_INTERFACE_ID(IStream, 0x0000000C, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
+GDR_INTERFACE_ID(IEnumSTATSTG, 0x0000000D, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
+GDR_INTERFACE_ID(IStorage, 0x0000000B, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)

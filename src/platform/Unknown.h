@@ -18,6 +18,10 @@ constexpr const IID& IidOf() {
   return InterfaceId<Interface>::value;
 }
 
+#if defined(_WIN32)
+// IUnknown and IClassFactory come from the system headers.
+#include <unknwn.h>
+#else
 // COM objects are destroyed by their own Release, never through an interface pointer, so the
 // interfaces have no virtual destructor: their tables hold exactly the operations, in order.
 class IUnknown {
@@ -29,7 +33,6 @@ class IUnknown {
  protected:
   ~IUnknown() = default;
 };
-GDR_INTERFACE_ID(IUnknown, 0x00000000, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 
 class IClassFactory : public IUnknown {
  public:
@@ -39,4 +42,7 @@ class IClassFactory : public IUnknown {
  protected:
   ~IClassFactory() = default;
 };
+#endif
+
+GDR_INTERFACE_ID(IUnknown, 0x00000000, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 GDR_INTERFACE_ID(IClassFactory, 0x00000001, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)

@@ -6,10 +6,18 @@
 
 #if defined(_WIN32)
 // The Windows build takes the types, OLESTR and the platform functions from the system headers.
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #include <objbase.h>
+// The host's registration service has operations of these names; the window class functions that
+// the system's headers name so are never used here.
+#undef RegisterClass
+#undef UnregisterClass
 
 #else
 using BYTE = std::uint8_t;

@@ -1,0 +1,9 @@
+// Modules on the Windows build.
+#include "platform/Module.h"
+
+HMODULE ModuleOfAddress(const void* address) {
+  HMODULE module = nullptr;
+  const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (!GetModuleHandleExA(flags, static_cast<const char*>(address), &module)) return nullptr;
+  return module;
+}
