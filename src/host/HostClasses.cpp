@@ -30,8 +30,11 @@ DWORD Register(REFCLSID clsid) {
 
 }  // namespace
 
-HostClasses::HostClasses()
-    : m_ToolboxCookie(Register<CHostToolbox>(CLSID_HostToolbox)), m_DataCookie(Register<CHostData>(CLSID_HostData)) {}
+HostClasses::HostClasses() {
+  ThrowIfFailed(m_Ole.Result());
+  m_ToolboxCookie = Register<CHostToolbox>(CLSID_HostToolbox);
+  m_DataCookie = Register<CHostData>(CLSID_HostData);
+}
 
 HostClasses::~HostClasses() {
   CoRevokeClassObject(m_DataCookie);

@@ -1,7 +1,7 @@
 #pragma once
-// Registers the host's two classes (toolbox and host data) in the process's class table for as long
-// as the object lives, as a host does when it starts.
-#include "platform/WinTypes.h"
+// Initialises OLE on the thread and registers the host's two classes (toolbox and host data) in the
+// process's class table for as long as the object lives, as a host does when it starts.
+#include "platform/ComRuntime.h"
 
 class HostClasses {
  public:
@@ -11,6 +11,7 @@ class HostClasses {
   HostClasses& operator=(const HostClasses&) = delete;
 
  private:
+  OleSession m_Ole;
   DWORD m_ToolboxCookie = 0;
   DWORD m_DataCookie = 0;
 };

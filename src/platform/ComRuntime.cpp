@@ -83,6 +83,7 @@ void OleUninitialize() {
 int OleInitializeCount() { return g_OleInitializeCount; }
 
 HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD /*flags*/, DWORD* cookie) {
+  if (g_OleInitializeCount == 0) return CO_E_NOTINITIALIZED;
   if (!factory || !cookie) return E_INVALIDARG;
   ClassTable& table = Table();
   std::lock_guard guard(table.lock);
@@ -105,6 +106,7 @@ HRESULT CoRevokeClassObject(DWORD cookie) {
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*serverInfo*/, REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
+  if (g_OleInitializeCount == 0) return CO_E_NOTINITIALIZED;
   ComPtr<IUnknown> factory;
   {
     ClassTable& table = Table();

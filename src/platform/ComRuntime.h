@@ -37,7 +37,8 @@ void OleUninitialize();
 // How often OleInitialize has been called on this thread without OleUninitialize.
 int OleInitializeCount();
 
-// The process's class table: a class registered here is found before any registry entry.
+// The process's class table: a class registered here is found before any registry entry. Like
+// activation, registering needs OLE initialised on the thread (CO_E_NOTINITIALIZED otherwise).
 HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags, DWORD* cookie);
 HRESULT CoRevokeClassObject(DWORD cookie);
 
@@ -47,3 +48,18 @@ HRESULT CoRevokeClassObject(DWORD cookie);
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID iid, void** object);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 #endif
+
+// OLE initialised on the thread for the object's life, as a host does when it starts.
+class OleSession {
+ public:
+  OleSession() : m_Result(OleInitialize(nullptr)) {}
+  ~OleSession() {
+    if (SUCCEEDED(m_Result)) OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+  HRESULT Result() const { return m_Result; }
+
+ private:
+  HRESULT m_Result;
+};

@@ -1,5 +1,6 @@
 #include "doubles/HostDoubles.h"
 
+#include <concepts>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -54,8 +55,10 @@ struct Bytes {
   ULONG size;
 };
 
-std::string Format(int value) { return std::to_string(value); }
-std::string Format(unsigned value) { return std::to_string(value); }
+template <std::integral Integer>
+std::string Format(Integer value) {
+  return std::to_string(value);
+}
 std::string Format(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.17g", value);

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/ComRuntime.h"
 
 class CallRecorder {
  public:
@@ -43,6 +43,7 @@ class HostDoubles {
   int LivingObjects() const;
 
  private:
+  OleSession m_Ole;
   std::shared_ptr<CallRecorder> m_Recorder;
   std::shared_ptr<std::vector<std::string>> m_Messages;
   DWORD m_ToolboxCookie = 0;

@@ -9,6 +9,7 @@
 #include "platform/ComRuntime.h"
 #include "platform/MemoryStorage.h"
 #include "support/TempDir.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -205,9 +206,8 @@ TEST_F(HostTest, MessagesGoToTheSink) {
 
 class RegistrationTest : public HostTest {
  protected:
-  void SetUp() override { setenv("GDR_REGISTRY", dir.File("registry").c_str(), 1); }
-  void TearDown() override { unsetenv("GDR_REGISTRY"); }
   TempDir dir;
+  TestRegistry registry{dir.File("registry")};
 };
 
 TEST_F(RegistrationTest, ARegisteredClassCanBeCreatedFromItsModule) {

@@ -8,6 +8,7 @@
 #include "platform/Module.h"
 #include "platform/Registry.h"
 #include "support/TempDir.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -100,10 +101,21 @@ TEST(ComRuntime, TaskAllocatorAndOleCount) {
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("GDR_REGISTRY", dir.File("registry").c_str(), 1); }
-  void TearDown() override { unsetenv("GDR_REGISTRY"); }
   TempDir dir;
+  TestRegistry registry{dir.File("registry")};
+  OleSession ole;
 };
+
+TEST(ComRuntime, ActivationNeedsOleInitialised) {
+  ASSERT_EQ(OleInitializeCount(), 0);
+  DWORD cookie = 0;
+  ComPtr<IClassFactory> factory = MakeCom<IClassFactory, BothFactory>();
+  EXPECT_EQ(CoRegisterClassObject(kBothClass, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
+            CO_E_NOTINITIALIZED);
+  ComPtr<IUnknown> made;
+  EXPECT_EQ(CoCreateInstance(kBothClass, nullptr, CLSCTX_ALL, IidOf<IUnknown>(), made.ReceiveVoid()),
+            CO_E_NOTINITIALIZED);
+}
 
 TEST_F(RegistryTest, ClassTableComesFirstAndRevokingRemovesTheClass) {
   DWORD cookie = 0;

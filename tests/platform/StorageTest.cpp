@@ -12,6 +12,18 @@ constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  
 constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;             // 0x12
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;                       // 0x10
 
+// Stream positions (a union on Windows, so they are set by their 64-bit member).
+LARGE_INTEGER Offset(std::int64_t value) {
+  LARGE_INTEGER offset{};
+  offset.QuadPart = value;
+  return offset;
+}
+ULARGE_INTEGER Size(std::uint64_t value) {
+  ULARGE_INTEGER size{};
+  size.QuadPart = value;
+  return size;
+}
+
 class StorageTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(CreateMemoryStorage(storage.Receive()), S_OK); }
@@ -79,8 +91,8 @@ TEST_F(StorageTest, SeekReadAndStat) {
   ASSERT_EQ(storage->CreateStream(OLESTR("Name"), kCreate, 0, 0, stream.Receive()), S_OK);
   ASSERT_EQ(stream->Write("Raw Data", 9, nullptr), S_OK);
   ULARGE_INTEGER position{};
-  EXPECT_EQ(stream->Seek({-1}, STREAM_SEEK_SET, &position), STG_E_INVALIDFUNCTION);
-  EXPECT_EQ(stream->Seek({4}, STREAM_SEEK_SET, &position), S_OK);
+  EXPECT_EQ(stream->Seek(Offset(-1), STREAM_SEEK_SET, &position), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(stream->Seek(Offset(4), STREAM_SEEK_SET, &position), S_OK);
   char bytes[16] = {};
   ULONG read = 0;
   EXPECT_EQ(stream->Read(bytes, sizeof bytes, &read), S_OK);
@@ -89,7 +101,7 @@ TEST_F(StorageTest, SeekReadAndStat) {
   EXPECT_EQ(stream->Read(bytes, sizeof bytes, &read), S_OK);
   EXPECT_EQ(read, 0u);
   // Writing behind the end fills the gap with zeros.
-  EXPECT_EQ(stream->Seek({12}, STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(stream->Seek(Offset(12), STREAM_SEEK_SET, nullptr), S_OK);
   EXPECT_EQ(stream->Write("!", 1, nullptr), S_OK);
 
   STATSTG status{};
@@ -100,7 +112,7 @@ TEST_F(StorageTest, SeekReadAndStat) {
   ASSERT_EQ(stream->Stat(&status, STATFLAG_DEFAULT), S_OK);
   EXPECT_EQ(WideString(status.pwcsName), OLESTR("Name"));
   CoTaskMemFree(status.pwcsName);
-  EXPECT_EQ(stream->SetSize({3}), S_OK);
+  EXPECT_EQ(stream->SetSize(Size(3)), S_OK);
   stream->Stat(&status, STATFLAG_NONAME);
   EXPECT_EQ(status.cbSize.QuadPart, 3u);
 }

@@ -9,6 +9,18 @@
 
 namespace {
 
+#if defined(_WIN32)
+TEST(FileSystemFaults, AnOpenDataFileKeepsWritersOut) {
+  TempDir dir;
+  const std::string path = dir.Write("d.bin", std::string(80, '\1'));
+  CBinaryReader reader;
+  ASSERT_EQ(reader.Open(path, 2, 0, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
+  std::error_code error;
+  std::filesystem::resize_file(path, 6, error);
+  EXPECT_TRUE(error);
+  EXPECT_EQ(std::filesystem::file_size(path), 80u);
+}
+#else
 TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
   TempDir dir;
   std::string bytes;
@@ -26,6 +38,7 @@ TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
   EXPECT_EQ(read.result, S_OK);
   EXPECT_EQ(read.values[0], 1.0f);
 }
+#endif
 
 TEST(FileSystemFaults, AFolderIsNoDataFile) {
   TempDir dir;
@@ -37,10 +50,20 @@ TEST(FileSystemFaults, AFolderIsNoDataFile) {
 }
 
 TEST(FileSystemFaults, AFileThatCannotBeOpenedIsRefused) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   TempDir dir;
   const std::string path = dir.Write("locked.bin", std::string(40, '\1'));
+#if defined(_WIN32)
+  // Another opener that shares nothing.
+  const HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  struct Closer {
+    HANDLE handle;
+    ~Closer() { CloseHandle(handle); }
+  } closer{holder};
+#else
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   std::filesystem::permissions(path, std::filesystem::perms::none);
+#endif
   CBinaryReader binary;
   EXPECT_EQ(binary.Open(path, 2, 0, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), MakeResult(0x80041001));
   CASCIIReader ascii;
