@@ -146,6 +146,13 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* wide, int w
   const char replacement = defaultChar ? *defaultChar : '?';
   Sink<char> sink(byteCount == 0 ? nullptr : bytes, byteCount);
   for (int i = 0; i < wideCount; ++i) {
+    if (codePage != CP_UTF8) {
+      // A single-byte code page maps each UTF-16 unit: a surrogate pair takes two replacements.
+      const int byte = UnicodeToCp1252(wide[i]);
+      if (byte < 0 && usedDefaultChar) *usedDefaultChar = TRUE;
+      if (!sink.Put(byte < 0 ? replacement : static_cast<char>(byte))) return 0;
+      continue;
+    }
     char32_t codePoint = wide[i];
     const bool high = codePoint >= 0xD800 && codePoint <= 0xDBFF;
     if (high && i + 1 < wideCount && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
@@ -153,13 +160,7 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* wide, int w
     } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
       codePoint = kReplacement;  // an unpaired surrogate
     }
-    if (codePage == CP_UTF8) {
-      if (!PutUtf8(sink, codePoint)) return 0;
-      continue;
-    }
-    const int byte = UnicodeToCp1252(codePoint);
-    if (byte < 0 && usedDefaultChar) *usedDefaultChar = TRUE;
-    if (!sink.Put(byte < 0 ? replacement : static_cast<char>(byte))) return 0;
+    if (!PutUtf8(sink, codePoint)) return 0;
   }
   return sink.Count();
 }

@@ -111,8 +111,13 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*serverInfo*/, RE
   {
     ClassTable& table = Table();
     std::lock_guard guard(table.lock);
-    for (const auto& [cookie, entry] : table.classes)
-      if (entry.clsid == clsid && (entry.context & context)) factory = entry.factory;
+    // The earliest registration of the class wins, as with the system's COM.
+    for (const auto& [cookie, entry] : table.classes) {
+      if (entry.clsid == clsid && (entry.context & context)) {
+        factory = entry.factory;
+        break;
+      }
+    }
   }
   if (factory) return factory->QueryInterface(iid, object);
   if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;

@@ -28,6 +28,12 @@ std::optional<std::int64_t> FileLength(std::string_view path) {
 CFile::CFile(std::string_view path, Share /*share*/) : m_Path(path) {
   m_Descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (m_Descriptor < 0) throw CFileException(CFileException::cannotOpen, m_Path, errno);
+  // A folder opens on this platform, but not as a file on Windows.
+  struct stat status {};
+  if (::fstat(m_Descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(m_Descriptor);
+    throw CFileException(CFileException::cannotOpen, m_Path, EISDIR);
+  }
 }
 
 CFile::~CFile() { ::close(m_Descriptor); }
@@ -37,7 +43,6 @@ void CFile::Fail(int osError) const { throw CFileException(CFileException::canno
 std::int64_t CFile::GetLength() const {
   struct stat status {};
   if (::fstat(m_Descriptor, &status) != 0) Fail(errno);
-  if (S_ISDIR(status.st_mode)) Fail(EISDIR);
   return static_cast<std::int64_t>(status.st_size);
 }
 

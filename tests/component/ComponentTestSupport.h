@@ -22,9 +22,12 @@ class DebugLogFile {
   ~DebugLogFile() { std::filesystem::remove(kDebugLogPath); }
   DebugLogFile(const DebugLogFile&) = delete;
   DebugLogFile& operator=(const DebugLogFile&) = delete;
-  void SwitchOn() const { std::ofstream(kDebugLogPath).close(); }
+  void SwitchOn() const {
+    std::filesystem::create_directories(std::filesystem::path(kDebugLogPath).parent_path());
+    std::ofstream(kDebugLogPath).close();
+  }
   std::string Text() const {
-    std::ifstream in(kDebugLogPath, std::ios::binary);
+    std::ifstream in(kDebugLogPath);  // text mode: the Windows build ends its lines with CR LF
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -79,6 +82,13 @@ class ComponentTest : public ::testing::Test {
     std::string path = dir.File(name);
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+  }
+
+  // The host as freshly started: no calls, planned failures or messages yet. (The process has one
+  // host: a second registration of its classes would not be the one activation finds.)
+  HostDoubles& FreshHost() {
+    host.Restart();
+    return host;
   }
 
   TempDir dir;

@@ -137,7 +137,7 @@ TEST_F(MarkersTest, FailingHostCallsEndTheStepWithTheirCode) {
                                                       {"Converter.DateToValue", E_INVALIDARG},
                                                       {"MarkerWriter.Commit", MakeResult(0x80030070)}};
   for (const auto& [operation, code] : failures) {
-    HostDoubles doubles;
+    HostDoubles& doubles = FreshHost();
     doubles.Recorder().FailCall(operation, 1, code);
     try {
       WriteMarkers(header, NewStorage().Get(), timeZero);
@@ -151,7 +151,7 @@ TEST_F(MarkersTest, FailingHostCallsEndTheStepWithTheirCode) {
     EXPECT_EQ(doubles.LivingObjects(), 0) << "released on failure";
   }
   // The writer's answers for a single marker are not examined.
-  HostDoubles doubles;
+  HostDoubles& doubles = FreshHost();
   doubles.Recorder().FailCall("MarkerWriter.SetType", 1, E_FAIL);
   WriteMarkers(header, NewStorage().Get(), timeZero);
   EXPECT_EQ(doubles.Recorder().CallsOf("MarkerWriter.AddMarker").size(), 2u);

@@ -155,7 +155,7 @@ TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
                                                   {"Converter.ConvertLabel", 2},
                                                   {"Converter.LookupCoordinates", 1}};
   for (const auto& [operation, n] : failures) {
-    HostDoubles doubles;
+    HostDoubles& doubles = FreshHost();
     doubles.Recorder().FailCall(operation, n, MakeResult(0x80030070));
     try {
       WriteProperties(header, "/rec.shdr", NewStorage().Get(), timeZero);
@@ -169,7 +169,7 @@ TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
     EXPECT_TRUE(doubles.Messages().empty());
     EXPECT_EQ(doubles.LivingObjects(), 0) << operation;
   }
-  HostDoubles doubles;
+  HostDoubles& doubles = FreshHost();
   doubles.Recorder().FailCall("PropertyWriter.Finish", 1, E_FAIL);
   doubles.Recorder().FailCall("PropertyWriter.Close", 1, E_FAIL);
   WriteProperties(header, "/rec.shdr", NewStorage().Get(), timeZero);  // their answers are ignored

@@ -221,6 +221,7 @@ TEST_F(ReaderObjectTest, AStoredHeaderPathIsReplacedByItsDataFile) {
   ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
   stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
   stream.Reset();
+  data.Reset();  // it holds the data file open
   std::filesystem::rename(dir.File("rec.eeg"), dir.File("gone.eeg"));
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + std::string(1, '\0'));
@@ -262,6 +263,7 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
 
   // Without "InternalData" the data file is read as ASCII data.
   ASSERT_EQ(storage->DestroyElement(OLESTR("InternalData")), S_OK);
+  data.Reset();  // it holds the data file open, and Windows keeps writers out
   dir.Write("rec.eeg", "1 2 3\n4\n");
   data = As<IEEGData>(NewReader());
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);

@@ -360,6 +360,11 @@ HostDoubles::HostDoubles()
   CoRegisterClassObject(CLSID_HostData, data.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_DataCookie);
 }
 
+void HostDoubles::Restart() {
+  *m_Recorder = CallRecorder();
+  m_Messages->clear();
+}
+
 int HostDoubles::LivingObjects() const { return g_LivingObjects; }
 
 HostDoubles::~HostDoubles() {

@@ -39,6 +39,8 @@ class HostDoubles {
   CallRecorder& Recorder() { return *m_Recorder; }
   // Texts shown through IHostMessages, in order.
   const std::vector<std::string>& Messages() const { return *m_Messages; }
+  // Forgets every call, planned failure and message.
+  void Restart();
   // Host objects made by the doubles that are still alive.
   int LivingObjects() const;
 

@@ -105,8 +105,8 @@ TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
   ASSERT_EQ(LoadChannels(2,
                          "[Channel Infos]\nCh1=Gr\xC3\xB6\xC3\x9F"
                          "e,R\xC3\xA9"
-                         "f,1,\xC2\xB5V\nCh2=\xCE\xA9,,1,\xCE\xA9\n"
-                         "[Comment]\nM\xC3\xBCller \xE2\x82\xAC \xCE\xA9\n",
+                         "f,1,\xC2\xB5V\nCh2=\xE4\xB8\xAD,,1,\xE4\xB8\xAD\n"
+                         "[Comment]\nM\xC3\xBCller \xE2\x82\xAC \xE4\xB8\xAD\n",
                          "Codepage=UTF-8\n"),
             0);
   EXPECT_EQ(header.m_Channels[0].Name,
@@ -117,9 +117,9 @@ TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
             "f");
   EXPECT_EQ(header.m_Channels[0].UnitCode, 0u);
   EXPECT_EQ(header.m_Channels[1].Name, "?");
-  EXPECT_EQ(header.m_Channels[1].UnitText, OLESTR("\u03A9"));
+  EXPECT_EQ(header.m_Channels[1].UnitText, OLESTR("\u4E2D"));
   EXPECT_EQ(header.m_Comment, "M\xFCller \x80 ?");
-  EXPECT_EQ(header.m_CommentW, OLESTR("M\u00FCller \u20AC \u03A9"));
+  EXPECT_EQ(header.m_CommentW, OLESTR("M\u00FCller \u20AC \u4E2D"));
   header = CHeaderFile();
   // Without "Codepage" the same bytes are ANSI text.
   ASSERT_EQ(LoadChannels(1,

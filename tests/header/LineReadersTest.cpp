@@ -85,7 +85,7 @@ TEST_F(LineReadersTest, CompactLinesDropEmptyLinesAndAFinalEmptyLine) {
   EXPECT_EQ(Compact("\r\nA"), (Lines{"", "A"}));
 }
 
-TEST_F(LineReadersTest, AFileThatCannotBeOpenedOrReadRaisesTheFileException) {
+TEST_F(LineReadersTest, AMissingFileOrAFolderRaisesTheFileException) {
   TempDir dir;
   Lines lines;
   try {
@@ -96,10 +96,10 @@ TEST_F(LineReadersTest, AFileThatCannotBeOpenedOrReadRaisesTheFileException) {
     EXPECT_EQ(e.m_strFileName, dir.File("missing.shdr"));
   }
   try {
-    ReadTextLines(dir.Path().string(), lines);  // a folder opens but cannot be read
+    ReadTextLines(dir.Path().string(), lines);  // a folder is no file
     FAIL() << "no exception";
   } catch (const CFileException& e) {
-    EXPECT_EQ(e.m_cause, CFileException::cannotRead);
+    EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
   }
   EXPECT_THROW(ReadCompactLines(dir.File("missing.vmrk"), lines), CFileException);
 }

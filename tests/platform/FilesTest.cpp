@@ -27,7 +27,9 @@ TEST(Files, ExistenceAndLengthOfFilesAndFolders) {
 TEST(Files, BackslashesSeparateFoldersLikeSlashes) {
   TempDir dir;
   const std::string file = dir.WriteSized("rec/s01.eeg", 10);
+#if !defined(_WIN32)
   EXPECT_EQ(ToNativePath("\\home\\rec\\s01.eeg"), "/home/rec/s01.eeg");
+#endif
   EXPECT_TRUE(PathExists(WithBackslashes(file)));
   EXPECT_EQ(FileLength(WithBackslashes(file)), 10);
   CFile opened(WithBackslashes(file), CFile::Share::denyWrite);

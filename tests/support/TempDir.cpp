@@ -23,7 +23,10 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_Path, ignored);
 }
 
-std::string TempDir::File(std::string_view name) const { return (m_Path / name).string(); }
+// Joined as bytes: a name in the ANSI code page must reach the file functions unconverted.
+std::string TempDir::File(std::string_view name) const {
+  return m_Path.string() + char(std::filesystem::path::preferred_separator) + std::string(name);
+}
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   const std::string path = File(name);

@@ -33,7 +33,6 @@ void CFile::Fail(int osError) const { throw CFileException(CFileException::canno
 std::int64_t CFile::GetLength() const {
   struct _stat64 status {};
   if (_fstat64(m_Descriptor, &status) != 0) Fail(errno);
-  if (status.st_mode & _S_IFDIR) Fail(EISDIR);
   return static_cast<std::int64_t>(status.st_size);
 }
 
