@@ -67,7 +67,7 @@ HRESULT GetRegisteredClassObject(REFCLSID clsid, REFIID iid, void** object) {
     module = loaded;
   }
   if (!module) return CO_E_DLLNOTFOUND;
-  auto getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
+  auto getClassObject = GetProcAddressAs<GetClassObjectFunction>(module, "DllGetClassObject");
   if (!getClassObject) return CO_E_ERRORINDLL;
   return getClassObject(clsid, iid, object);
 }

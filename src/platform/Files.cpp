@@ -16,6 +16,8 @@ std::string ToNativePath(std::string_view path) {
   return native;
 }
 
+void SetBinaryMode(std::FILE*) {}  // this platform has no text mode
+
 bool PathExists(std::string_view path) { return ::access(ToNativePath(path).c_str(), F_OK) == 0; }
 
 std::optional<std::int64_t> FileLength(std::string_view path) {

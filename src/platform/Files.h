@@ -2,12 +2,16 @@
 // File access of the component. Paths are the component's ANSI paths: "\" and "/" both separate
 // folders, and "\" is opened as "/" on this platform, so "\home\rec\s01.eeg" is /home/rec/s01.eeg.
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // The path as this platform's file system names it.
 std::string ToNativePath(std::string_view path);
+
+// Makes a C stream write its bytes as they are (Windows translates line ends in text mode).
+void SetBinaryMode(std::FILE* stream);
 
 // True when a file or folder exists at the path (the C library's _access with mode 0).
 bool PathExists(std::string_view path);

@@ -35,3 +35,10 @@ HMODULE ModuleOfAddress(const void* address);
 // The path of a loaded module, or of the executable for null; 0 when it cannot be told.
 DWORD GetModuleFileNameA(HMODULE module, char* path, DWORD size);
 #endif
+
+// The exported function `name` of the module as a pointer of its own type; null when it is missing.
+template <typename Function>
+Function GetProcAddressAs(HMODULE module, const char* name) {
+  // Function pointers convert to one another only through a pointer without parameters.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}

@@ -26,10 +26,10 @@ class ModuleTest : public ComponentTest {
   void SetUp() override {
     module = LoadLibraryA(GDR_READER_MODULE);
     ASSERT_NE(module, nullptr);
-    getClassObject = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
-    canUnloadNow = reinterpret_cast<NoArguments>(GetProcAddress(module, "DllCanUnloadNow"));
-    registerServer = reinterpret_cast<NoArguments>(GetProcAddress(module, "DllRegisterServer"));
-    unregisterServer = reinterpret_cast<NoArguments>(GetProcAddress(module, "DllUnregisterServer"));
+    getClassObject = GetProcAddressAs<GetClassObject>(module, "DllGetClassObject");
+    canUnloadNow = GetProcAddressAs<NoArguments>(module, "DllCanUnloadNow");
+    registerServer = GetProcAddressAs<NoArguments>(module, "DllRegisterServer");
+    unregisterServer = GetProcAddressAs<NoArguments>(module, "DllUnregisterServer");
     ASSERT_TRUE(getClassObject && canUnloadNow && registerServer && unregisterServer);
   }
 

@@ -9,6 +9,8 @@ int main(int argc, char** argv) {
       "marker file, binary or ASCII data) through the generic data reader component.\n\n"
       "Example:\n  gdr import rec.shdr rec.gdr && gdr read rec.gdr --from 0 --count 500 --channels Fp1,Cz"};
   app.require_subcommand(1);
+  // The same options on every platform: a path such as /data/rec.gdr is never a Windows-style option.
+  app.allow_windows_style_options(false);
   app.set_help_all_flag("--help-all", "Every command's help");
 
   bool json = false;

@@ -13,6 +13,7 @@
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"
 #include "platform/Exceptions.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -133,6 +134,7 @@ int Read(const ReadOptions& options) {
   }
   std::FILE* out = file ? file.get() : stdout;
   const bool csv = options.format == "csv";
+  if (!csv) SetBinaryMode(out);  // the samples' bytes as they are, never line-end translated
   if (csv) std::fputs(CsvHeader(columns, store, values).c_str(), out);
 
   const std::int64_t perPoint = std::max<std::int64_t>(1, std::int64_t(selected) * values);

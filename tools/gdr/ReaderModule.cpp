@@ -48,7 +48,7 @@ void ReaderModule::Check(HRESULT result) {
 ComPtr<IClassFactory> ReaderModule::Factory() {
   if (m_Factory) return m_Factory;
   if (HMODULE module = LocalModule()) {
-    auto getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
+    auto getClassObject = GetProcAddressAs<GetClassObjectFunction>(module, "DllGetClassObject");
     if (!getClassObject) AfxThrowOleException(CO_E_ERRORINDLL);
     Check(getClassObject(CLSID_GenericDataReader, IidOf<IClassFactory>(), m_Factory.ReceiveVoid()));
   } else {
@@ -60,12 +60,12 @@ ComPtr<IClassFactory> ReaderModule::Factory() {
 
 HRESULT ReaderModule::Register() {
   HMODULE module = LocalModule();
-  auto function = module ? reinterpret_cast<RegisterFunction>(GetProcAddress(module, "DllRegisterServer")) : nullptr;
+  auto function = module ? GetProcAddressAs<RegisterFunction>(module, "DllRegisterServer") : nullptr;
   return function ? function() : CO_E_DLLNOTFOUND;
 }
 
 HRESULT ReaderModule::Unregister() {
   HMODULE module = LocalModule();
-  auto function = module ? reinterpret_cast<RegisterFunction>(GetProcAddress(module, "DllUnregisterServer")) : nullptr;
+  auto function = module ? GetProcAddressAs<RegisterFunction>(module, "DllUnregisterServer") : nullptr;
   return function ? function() : CO_E_DLLNOTFOUND;
 }

@@ -12,6 +12,8 @@
 
 std::string ToNativePath(std::string_view path) { return std::string(path); }
 
+void SetBinaryMode(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
+
 bool PathExists(std::string_view path) { return _access(std::string(path).c_str(), 0) == 0; }
 
 std::optional<std::int64_t> FileLength(std::string_view path) {
