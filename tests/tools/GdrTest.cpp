@@ -1,7 +1,6 @@
 // gdr run as a process, as its users run it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -10,7 +9,11 @@
 #include "header/HeaderCodes.h"
 #include "platform/ComRuntime.h"
 #include "readers/BinaryReader.h"
+#include "component/ReaderIdentity.h"
+#include "platform/Registry.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -23,8 +26,24 @@ class GdrTest : public ::testing::Test {
  protected:
   Outcome Gdr(const std::string& arguments) {
     const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    const int status = std::system((std::string(GDR_EXECUTABLE) + " " + arguments + " >" + out + " 2>" + err).c_str());
-    return {WEXITSTATUS(status), Slurp(out), Slurp(err)};
+    const ProgramRun run = RunProgram(GDR_EXECUTABLE, arguments, out, err);
+    EXPECT_TRUE(run.ended) << arguments;
+    const bool binary = arguments.find("--format f32") != std::string::npos;
+    return {run.status, binary ? Slurp(out) : TextLines(Slurp(out)), TextLines(Slurp(err))};
+  }
+  // Text as the tests write it: the Windows programs end their lines with CR LF.
+  static std::string TextLines(std::string text) {
+#if defined(_WIN32)
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n') {
+        EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "a line ends without CR LF";
+      }
+      if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') lines += text[i];
+    }
+    text = lines;
+#endif
+    return text;
   }
   static std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -32,7 +51,8 @@ class GdrTest : public ::testing::Test {
     text << in.rdbuf();
     return text.str();
   }
-  std::string Example() const { return std::string(GDR_EXAMPLE_DIR) + "/example.shdr"; }
+  static std::string ExampleFile(const std::string& name) { return ProgramPath(std::string(GDR_EXAMPLE_DIR) + "/" + name); }
+  static std::string Example() { return ExampleFile("example.shdr"); }
   // A small recording: 2 INT_16 channels of 4 points, 1 to 8.
   std::string Small() {
     const std::int16_t samples[8] = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -169,7 +189,7 @@ TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
   const Outcome run = Gdr("read " + Example() + " --format f32 --output " + output);
   ASSERT_EQ(run.status, 0) << run.err;
   CBinaryReader reader;
-  ASSERT_EQ(reader.Open(std::string(GDR_EXAMPLE_DIR) + "/example.eeg", 32, 90000, true, std::vector<float>(32, 0.1f),
+  ASSERT_EQ(reader.Open(ExampleFile("example.eeg"), 32, 90000, true, std::vector<float>(32, 0.1f),
                         false, 1, FORMAT_INT_16, 0, 0, false, 0, 0),
             S_OK);
   float* block = nullptr;
@@ -179,15 +199,27 @@ TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
   EXPECT_TRUE(Slurp(output) == expected);
 }
 
+// The ProgID registered for the reader's class; empty when there is none.
+std::string RegisteredProgId() {
+  const std::string key = "CLSID\\" + GuidToString(CLSID_GenericDataReader) + "\\ProgID";
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return {};
+  char text[256] = {};
+  DWORD size = sizeof text;
+  const LONG found = RegQueryValueExA(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(opened);
+  return found == ERROR_SUCCESS ? text : "";
+}
+
 TEST_F(GdrTest, RegistrationReportsTheResultCode) {
-  setenv("GDR_REGISTRY", dir.File("registry").c_str(), 1);
+  const TestRegistry registry(dir.File("registry"));
   Outcome run = Gdr("register");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "DllRegisterServer 0x00000000\n");
-  EXPECT_NE(Slurp(dir.File("registry")).find("Sylvex.MISC.TSK GenericDataReader"), std::string::npos);
+  EXPECT_EQ(RegisteredProgId(), "Sylvex.MISC.TSK GenericDataReader");
   run = Gdr("unregister");
   EXPECT_EQ(run.out, "DllUnregisterServer 0x00000000\n");
-  unsetenv("GDR_REGISTRY");
+  EXPECT_EQ(RegisteredProgId(), "");
 }
 
 }  // namespace
