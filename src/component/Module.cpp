@@ -62,7 +62,6 @@ HRESULT WithRegistration(Step&& step) {
 
 }  // namespace
 
-
 MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;

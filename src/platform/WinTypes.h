@@ -13,6 +13,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// (after windows.h, which it needs)
 #include <objbase.h>
 // The host's registration service has operations of these names; the window class functions that
 // the system's headers name so are never used here.

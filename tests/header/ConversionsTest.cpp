@@ -30,17 +30,17 @@ TEST(Conversions, IllFormedUtf8BecomesReplacementCharacters) {
   EXPECT_EQ(Utf8ToWide("a\x80"
                        "b"),
             OLESTR("a\uFFFDb"));
-  EXPECT_EQ(Utf8ToWide("\xC0\x80"), OLESTR("\uFFFD\uFFFD"));            // overlong
+  EXPECT_EQ(Utf8ToWide("\xC0\x80"), OLESTR("\uFFFD\uFFFD"));  // overlong
   EXPECT_EQ(Utf8ToWide("\xE2\x82"
                        "A"),
-            OLESTR("\uFFFDA"));                                                   // truncated: one replacement
+            OLESTR("\uFFFDA"));  // truncated: one replacement
 #if !defined(_WIN32)
   // One replacement for each maximal ill-formed part; the system's conversion counts these two
   // differently under Wine.
-  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), OLESTR("\uFFFD\uFFFD\uFFFD"));              // encoded surrogate
+  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), OLESTR("\uFFFD\uFFFD\uFFFD"));            // encoded surrogate
   EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), OLESTR("\uFFFD\uFFFD\uFFFD\uFFFD"));  // beyond U+10FFFF
 #endif
-  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), OLESTR("\uFFFD"));                        // cut at the end of the text
+  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), OLESTR("\uFFFD"));  // cut at the end of the text
 }
 
 TEST(Conversions, DecodeUtf8PathConvertsOnlyValidMultiByteText) {

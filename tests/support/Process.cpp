@@ -60,8 +60,8 @@ std::string ProgramPath(const std::string& path) {
 
 ProgramRun RunProgram(const std::string& program, const std::string& arguments, const std::string& out,
                       const std::string& err, int seconds) {
-  const std::string command = "timeout -s KILL " + std::to_string(seconds) + " " + program + " " + arguments + " >" +
-                              out + " 2>" + err;
+  const std::string command =
+      "timeout -s KILL " + std::to_string(seconds) + " " + program + " " + arguments + " >" + out + " 2>" + err;
   const int status = std::system(command.c_str());
   ProgramRun run;
   run.ended = WIFEXITED(status) && WEXITSTATUS(status) != 137;  // 137: killed by timeout

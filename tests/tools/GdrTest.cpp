@@ -6,11 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "component/ReaderIdentity.h"
 #include "header/HeaderCodes.h"
 #include "platform/ComRuntime.h"
-#include "readers/BinaryReader.h"
-#include "component/ReaderIdentity.h"
 #include "platform/Registry.h"
+#include "readers/BinaryReader.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/TestRegistry.h"
@@ -51,7 +51,9 @@ class GdrTest : public ::testing::Test {
     text << in.rdbuf();
     return text.str();
   }
-  static std::string ExampleFile(const std::string& name) { return ProgramPath(std::string(GDR_EXAMPLE_DIR) + "/" + name); }
+  static std::string ExampleFile(const std::string& name) {
+    return ProgramPath(std::string(GDR_EXAMPLE_DIR) + "/" + name);
+  }
   static std::string Example() { return ExampleFile("example.shdr"); }
   // A small recording: 2 INT_16 channels of 4 points, 1 to 8.
   std::string Small() {
@@ -189,8 +191,8 @@ TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
   const Outcome run = Gdr("read " + Example() + " --format f32 --output " + output);
   ASSERT_EQ(run.status, 0) << run.err;
   CBinaryReader reader;
-  ASSERT_EQ(reader.Open(ExampleFile("example.eeg"), 32, 90000, true, std::vector<float>(32, 0.1f),
-                        false, 1, FORMAT_INT_16, 0, 0, false, 0, 0),
+  ASSERT_EQ(reader.Open(ExampleFile("example.eeg"), 32, 90000, true, std::vector<float>(32, 0.1f), false, 1,
+                        FORMAT_INT_16, 0, 0, false, 0, 0),
             S_OK);
   float* block = nullptr;
   ASSERT_EQ(reader.ReadInterval(0, 90000, &block, nullptr, 0), S_OK);

@@ -16,7 +16,8 @@ using RegisterFunction = HRESULT (*)();
 std::string ModuleBesideExecutable() {
   char path[4096];
   if (GetModuleFileNameA(nullptr, path, sizeof path) == 0) return {};
-  return (std::filesystem::path(path).parent_path() / (std::string("TSKGenericDataReader") + kModuleExtension)).string();
+  return (std::filesystem::path(path).parent_path() / (std::string("TSKGenericDataReader") + kModuleExtension))
+      .string();
 }
 
 }  // namespace
