@@ -7,6 +7,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Module.h"
 #include "platform/Registry.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/TestRegistry.h"
 
@@ -49,6 +50,7 @@ class BothFactory final : public ComObject<IClassFactory> {
 };
 
 constexpr CLSID kBothClass = {0xABCDEF01, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+constexpr CLSID kOther = {0x1, 0x2, 0x3, {4, 5, 6, 7, 8, 9, 10, 11}};
 
 TEST(Guid, TextFormRoundTrips) {
   EXPECT_EQ(GuidToString(kBothClass), "{ABCDEF01-1234-5678-0102-030405060708}");
@@ -85,6 +87,7 @@ TEST(ComObject, QueryInterfaceKeepsOneIdentityAndCountsReferences) {
   EXPECT_EQ(g_Living, 0);
 }
 
+#if !defined(_WIN32)  // the system's COM does not tell its count
 TEST(ComRuntime, TaskAllocatorAndOleCount) {
   void* memory = CoTaskMemAlloc(16);
   ASSERT_NE(memory, nullptr);
@@ -98,16 +101,28 @@ TEST(ComRuntime, TaskAllocatorAndOleCount) {
   OleUninitialize();
   EXPECT_EQ(OleInitializeCount(), before);
 }
+#endif
 
 class RegistryTest : public ::testing::Test {
  protected:
+  // The test's classes go before and after it: the system's registry outlives a test.
+  void SetUp() override { RemoveTestClasses(); }
+  void TearDown() override { RemoveTestClasses(); }
+  static void RemoveTestClasses() {
+    for (const CLSID& clsid : {kBothClass, kOther}) {
+      RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + GuidToString(clsid)).c_str());
+    }
+  }
+
   TempDir dir;
   TestRegistry registry{dir.File("registry")};
   OleSession ole;
 };
 
 TEST(ComRuntime, ActivationNeedsOleInitialised) {
+#if !defined(_WIN32)
   ASSERT_EQ(OleInitializeCount(), 0);
+#endif
   DWORD cookie = 0;
   ComPtr<IClassFactory> factory = MakeCom<IClassFactory, BothFactory>();
   EXPECT_EQ(CoRegisterClassObject(kBothClass, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
@@ -163,7 +178,7 @@ TEST_F(RegistryTest, KeysAndValuesPersistInTheFile) {
 }
 
 TEST_F(RegistryTest, AClassRegisteredToAModuleIsLoadedFromIt) {
-  const std::string module = GDR_TEST_MODULE;
+  const std::string module = ProgramPath(GDR_TEST_MODULE);
   const std::string clsidKey = "CLSID\\" + GuidToString(kBothClass) + "\\InprocServer32";
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, clsidKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
@@ -174,23 +189,29 @@ TEST_F(RegistryTest, AClassRegisteredToAModuleIsLoadedFromIt) {
   ASSERT_EQ(CoCreateInstance(kBothClass, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid()), S_OK);
   EXPECT_TRUE(made);
   // Another class of the same module answers what the module's DllGetClassObject answers.
-  constexpr CLSID kOther = {0x1, 0x2, 0x3, {4, 5, 6, 7, 8, 9, 10, 11}};
   const std::string otherKey = "CLSID\\" + GuidToString(kOther) + "\\InprocServer32";
   RegCreateKeyExA(HKEY_CLASSES_ROOT, otherKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
   const char missing[] = "/nonexistent/module.so";
   RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing), sizeof missing);
   RegCloseKey(key);
-  EXPECT_EQ(CoCreateInstance(kOther, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid()),
-            CO_E_DLLNOTFOUND);
+  const HRESULT notLoaded =
+      CoCreateInstance(kOther, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid());
+#if defined(_WIN32)
+  EXPECT_TRUE(FAILED(notLoaded));  // the system's own code (Wine's differs from Windows')
+#else
+  EXPECT_EQ(notLoaded, CO_E_DLLNOTFOUND);
+#endif
 }
 
 TEST(ComError, MessagesForCodesWithAndWithoutText) {
+#if !defined(_WIN32)  // this platform's copies of the Windows texts; the Windows build asks the system
   EXPECT_EQ(_com_error(E_FAIL).ErrorMessage(), "Unspecified error");
   EXPECT_EQ(_com_error(STG_E_FILENOTFOUND).ErrorMessage(), "%1 could not be found.");
+  EXPECT_EQ(_com_error(MakeResult(0x80070002)).ErrorMessage(), "Unknown error 0x80070002");
+#endif
   EXPECT_EQ(_com_error(MakeResult(0x80040201)).ErrorMessage(), "IDispatch error #1");
   EXPECT_EQ(_com_error(MakeResult(0x8004FFFF)).ErrorMessage(), "IDispatch error #65023");
   EXPECT_EQ(_com_error(MakeResult(0x80041003)).ErrorMessage(), "IDispatch error #3587");
-  EXPECT_EQ(_com_error(MakeResult(0x80070002)).ErrorMessage(), "Unknown error 0x80070002");
   EXPECT_EQ(_com_error(MakeResult(0x00041001)).ErrorMessage(), "Unknown error 0x41001");
 }
 
