@@ -8,7 +8,6 @@
 #include "component/Diagnostics.h"
 #include "doubles/HostDoubles.h"
 #include "platform/DebugLogFile.h"
-#include "platform/ErrorText.h"
 
 namespace {
 
@@ -40,12 +39,11 @@ TEST_F(GuardTest, FrameworkExceptionsMapToTheirCodesWithoutMessage) {
   EXPECT_TRUE(host.Messages().empty());
 }
 
-// The system's text for E_FAIL (this platform's copy of the Windows text; Wine has a text of its own).
+// The system's text for E_FAIL: this platform's copy of the Windows text; the Windows build asks the
+// system (Wine has a text of its own).
 std::string UnspecifiedErrorText() {
 #if defined(_WIN32)
-  std::string text = SystemMessageText(E_FAIL).value_or("");
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
+  return _com_error(E_FAIL).ErrorMessage();
 #else
   return "Unspecified error";
 #endif
