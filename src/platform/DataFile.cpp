@@ -4,8 +4,6 @@
 
 // The Windows build reads through the system's files; this is their stand-in on POSIX.
 #if !defined(_WIN32)
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,15 +18,8 @@ int Descriptor(HANDLE file) { return int(reinterpret_cast<std::intptr_t>(file));
 
 HANDLE CreateFileA(const char* path, DWORD, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
   if (!path || disposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
-  const int descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return INVALID_HANDLE_VALUE;
-  // A folder opens on this platform, but not as a file on Windows.
-  struct stat status {};
-  if (::fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
-    ::close(descriptor);
-    return INVALID_HANDLE_VALUE;
-  }
-  return reinterpret_cast<HANDLE>(std::intptr_t(descriptor));
+  const int descriptor = OpenFileForReading(path);
+  return descriptor < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(std::intptr_t(descriptor));
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, OVERLAPPED* overlapped) {

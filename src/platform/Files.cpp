@@ -27,15 +27,22 @@ std::optional<std::int64_t> FileLength(std::string_view path) {
   return static_cast<std::int64_t>(status.st_size);
 }
 
-CFile::CFile(std::string_view path, Share /*share*/) : m_Path(path) {
-  m_Descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (m_Descriptor < 0) throw CFileException(CFileException::cannotOpen, m_Path, errno);
+int OpenFileForReading(std::string_view path) {
+  const int descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return -1;
   // A folder opens on this platform, but not as a file on Windows.
   struct stat status {};
-  if (::fstat(m_Descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
-    ::close(m_Descriptor);
-    throw CFileException(CFileException::cannotOpen, m_Path, EISDIR);
+  if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(descriptor);
+    errno = EISDIR;
+    return -1;
   }
+  return descriptor;
+}
+
+CFile::CFile(std::string_view path, Share /*share*/) : m_Path(path) {
+  m_Descriptor = OpenFileForReading(path);
+  if (m_Descriptor < 0) throw CFileException(CFileException::cannotOpen, m_Path, errno);
 }
 
 CFile::~CFile() { ::close(m_Descriptor); }

@@ -20,6 +20,12 @@ bool PathExists(std::string_view path);
 // the path cannot be examined.
 std::optional<std::int64_t> FileLength(std::string_view path);
 
+#if !defined(_WIN32)
+// A descriptor of the file at the path, open for reading; -1 with errno set when it cannot be
+// opened, and for a folder (EISDIR), which Windows does not open as a file either.
+int OpenFileForReading(std::string_view path);
+#endif
+
 // A file open for reading, as the framework's file class opens it; closed by its destructor.
 // Failures raise CFileException with the path as given.
 class CFile {
