@@ -89,6 +89,27 @@ TEST_F(GdrTest, InfoShowsTheParsedHeader) {
   EXPECT_NE(Gdr("info " + Example()).out.find("90000"), std::string::npos);
 }
 
+TEST_F(GdrTest, UsageErrorsAreOneLineAndHelpIsNoError) {
+  Outcome run = Gdr("");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: A subcommand is required (see gdr --help)\n");
+  run = Gdr("read");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: SOURCE is required (see gdr --help)\n");
+  run = Gdr("read x.gdr --format f64");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err.substr(0, 19), "gdr: --format: f64 ");
+  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);
+  run = Gdr("dump --verbose x.gdr");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: The following argument was not expected: --verbose (see gdr --help)\n");
+
+  run = Gdr("read --help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Example: gdr read"), std::string::npos);
+  EXPECT_EQ(run.err, "");
+}
+
 TEST_F(GdrTest, InfoExitStatusesAndMessages) {
   dir.Write("other.shdr", "Another format 1.0\r\n\r\n");
   Outcome run = Gdr("info " + dir.File("other.shdr"));

@@ -1,5 +1,6 @@
 // gdr: imports, inspects and reads EEG recordings of the generic exchange format, as a host does.
 #include <CLI/CLI.hpp>
+#include <cstdio>
 
 #include "Commands.h"
 
@@ -53,7 +54,15 @@ int main(int argc, char** argv) {
   CLI::App* registerCommand = app.add_subcommand("register", "Register the component module with the host's registry");
   CLI::App* unregisterCommand = app.add_subcommand("unregister", "Remove the component module's registration");
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& requested) {
+    return app.exit(requested);  // --help, --help-all
+  } catch (const CLI::ParseError& error) {
+    // A usage error is one of the tool's own errors: one "gdr: " line, exit 2.
+    std::fprintf(stderr, "gdr: %s (see gdr --help)\n", error.what());
+    return 2;
+  }
   if (info->parsed()) return RunInfo(header, json);
   if (import->parsed()) return RunImport(header, store);
   if (dump->parsed()) return RunDump(store, json);
