@@ -59,14 +59,8 @@ ComPtr<IClassFactory> ReaderModule::Factory() {
   return m_Factory;
 }
 
-HRESULT ReaderModule::Register() {
+HRESULT ReaderModule::CallRegistration(const char* name) {
   HMODULE module = LocalModule();
-  auto function = module ? GetProcAddressAs<RegisterFunction>(module, "DllRegisterServer") : nullptr;
-  return function ? function() : CO_E_DLLNOTFOUND;
-}
-
-HRESULT ReaderModule::Unregister() {
-  HMODULE module = LocalModule();
-  auto function = module ? GetProcAddressAs<RegisterFunction>(module, "DllUnregisterServer") : nullptr;
+  auto function = module ? GetProcAddressAs<RegisterFunction>(module, name) : nullptr;
   return function ? function() : CO_E_DLLNOTFOUND;
 }

@@ -18,9 +18,9 @@ class ReaderModule {
     Check(Factory()->CreateInstance(nullptr, IidOf<Interface>(), reader.ReceiveVoid()));
     return reader;
   }
-  // The module's own registration exports (the module beside the executable).
-  HRESULT Register();
-  HRESULT Unregister();
+  // Calls the registration export `name` ("DllRegisterServer" or "DllUnregisterServer") of the
+  // module beside the executable.
+  HRESULT CallRegistration(const char* name);
 
  private:
   ComPtr<IClassFactory> Factory();

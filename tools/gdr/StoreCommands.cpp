@@ -195,8 +195,8 @@ int RunDump(const std::string& path, bool json) {
 }
 
 int RunRegister(bool unregister) {
-  ReaderModule module;
-  const HRESULT result = unregister ? module.Unregister() : module.Register();
-  std::printf("%s %s\n", unregister ? "DllUnregisterServer" : "DllRegisterServer", HexCode(result).c_str());
+  const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+  const HRESULT result = ReaderModule().CallRegistration(name);
+  std::printf("%s %s\n", name, HexCode(result).c_str());
   return FAILED(result) ? 2 : 0;
 }
