@@ -10,14 +10,6 @@
 
 namespace {
 
-// A double as a 32-bit float; values beyond its range become infinite rather than undefined.
-float ToFloat(double value) {
-  constexpr double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) return std::numeric_limits<float>::infinity();
-  if (value < -kMax) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
-}
-
 // A name or reference field: "\1" stands for the comma that would otherwise end the field.
 std::string UnescapeCommas(std::string_view field) {
   std::string text;
@@ -66,8 +58,8 @@ bool CHeaderFile::InterpretChannelEntry(CChannelInfo& channel, const std::string
     if (m_Utf8) Utf8ToAnsi(channel.Reference);
   }
   if (!field(2).empty()) {
-    channel.Resolution = ToFloat(StrToDouble(std::string(field(2)).c_str()));
-    if (!(channel.Resolution > 0.0f)) return RefuseValue(key, value);
+    channel.Resolution = ToFloat32(StrToDouble(field(2)));
+    if (!(channel.Resolution > 0.0f && std::isfinite(channel.Resolution))) return RefuseValue(key, value);
   }
   const std::string_view unitBytes = field(3);
   const WideString unitText(Trim(m_Utf8 ? Utf8ToWide(unitBytes) : AnsiToWide(unitBytes)));
@@ -82,8 +74,7 @@ bool CHeaderFile::InterpretChannelEntry(CChannelInfo& channel, const std::string
 void CHeaderFile::InterpretCoordinates(CChannelInfo& channel, const std::string& value) {
   const std::string_view trimmed = Trim(value);
   const std::vector<std::string_view> fields = SplitFields(trimmed, ',', 3);
-  for (std::size_t i = 0; i < fields.size(); ++i)
-    channel.Coordinates[i] = ToFloat(StrToDouble(std::string(Trim(fields[i])).c_str()));
+  for (std::size_t i = 0; i < fields.size(); ++i) channel.Coordinates[i] = ToFloat32(StrToDouble(Trim(fields[i])));
   channel.HasCoordinates = CountFields(trimmed, ',') == 3;
 }
 

@@ -1,5 +1,7 @@
 // [Common Infos]: channel count, data type and sampling, the data and marker files, data points,
 // averaging, segmentation, orientation, format and layers, in the order in which failures win.
+#include <cmath>
+
 #include "header/Conversions.h"
 #include "header/HeaderFile.h"
 #include "header/PathFunctions.h"
@@ -34,10 +36,11 @@ bool CHeaderFile::InterpretSampling(const Section& common) {
 
   const std::string* interval = FindKey(common, "SamplingInterval");
   if (!interval) return Fail("Missing \"SamplingInterval\" key.");
-  m_SamplingInterval = StrToDouble(interval->c_str());
+  m_SamplingInterval = StrToDouble(*interval);
   // Time data are sampled in whole microseconds at least; frequency steps may be much finer.
   const double least = (m_DataType & DATATYPE_TIME_BIT) ? 1.0 : 0.001;
-  if (!(m_SamplingInterval >= least)) return RefuseValue("SamplingInterval", *interval);
+  if (!(m_SamplingInterval >= least && std::isfinite(m_SamplingInterval)))
+    return RefuseValue("SamplingInterval", *interval);
   return true;
 }
 
@@ -102,7 +105,7 @@ bool CHeaderFile::ReadFraction(const Section& section, std::string_view key, dou
                                double& target) {
   const std::string* value = FindKey(section, key);
   if (!value) return target = absent, true;
-  target = StrToDouble(value->c_str());
-  // NaN is no number of any range: refused like a value below the least.
-  return target >= least || RefuseValue(key, *value);
+  target = StrToDouble(*value);
+  // A decimal beyond double's range reads as infinite: no limit admits it.
+  return (target >= least && std::isfinite(target)) || RefuseValue(key, *value);
 }

@@ -1,5 +1,6 @@
 #include "header/HeaderFile.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "header/LineReaders.h"
@@ -27,7 +28,9 @@ bool CHeaderFile::CheckIdentification() {
   const std::string lower = ToLowerAscii(line);
   if (lower.find("marker") != std::string::npos) return false;  // a marker file's identification
   const std::size_t digit = lower.find_first_of("0123456789");
-  if (digit == std::string::npos || StrToDouble(lower.c_str() + digit) < 1.0) return false;
+  if (digit == std::string::npos) return false;
+  const double version = ReadDecimal(std::string_view(lower).substr(digit));
+  if (!(version >= 1.0 && std::isfinite(version))) return false;
 
   static constexpr std::string_view kKnownWords[] = {"tarvo",  "sylvex", "data",   "exchange",
                                                      "header", "file",   "version"};

@@ -1,6 +1,6 @@
 #pragma once
-// Numbers read as the C library reads decimal numbers, always in the "C" locale (never the user's),
-// and with the range of the Windows C library, where `long` has 32 bits.
+// Numbers read from text the same way in every build and whatever the user's locale.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -9,10 +9,16 @@
 // `end` (when not null) receives the first character not read.
 std::int32_t StrToLong(const char* text, const char** end = nullptr);
 
-// strtod: leading white space, then a decimal (or hexadecimal, "inf", "nan") floating-point number
-// with "." as decimal point; 0.0 when nothing reads as a number.
-double StrToDouble(const char* text, const char** end = nullptr);
+// The longest prefix of `text` in decimal notation: an optional sign, digits with at most one decimal
+// point (at least one digit), an optional exponent ("e" or "E", an optional sign, digits). The point is
+// "." or `decimalSymbol`. Hexadecimal numbers, "inf" and "nan" are no decimal numbers. 0.0 when nothing
+// reads; beyond the range of double the result is infinite or zero. Correctly rounded. `used` (when not
+// null) receives the prefix's length.
+double ReadDecimal(std::string_view text, char decimalSymbol = '.', std::size_t* used = nullptr);
 
-// strtod of a text that begins with the number (no leading white space), limited to the text: the
-// longest prefix that reads as a decimal number, 0.0 when there is none. Fast and correctly rounded.
-double StrToDoublePrefix(std::string_view text);
+// Leading white space skipped, then ReadDecimal with "." as the decimal point.
+double StrToDouble(std::string_view text);
+
+// A double rounded to the nearest 32-bit float; only values past the float range's rounding limit
+// become infinite.
+float ToFloat32(double value);

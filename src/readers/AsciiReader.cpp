@@ -9,14 +9,8 @@
 
 namespace {
 
-// A number as atof reads it, stored as float32 (beyond the float range: infinite).
-float ReadNumber(std::string_view run) {
-  const double value = StrToDoublePrefix(run);
-  constexpr double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) return std::numeric_limits<float>::infinity();
-  if (value < -kMax) return -std::numeric_limits<float>::infinity();
-  return float(value);
-}
+// A run read as a decimal number (the decimal symbol reads as "."), then rounded to float32.
+float ReadNumber(std::string_view run, char decimalSymbol) { return ToFloat32(ReadDecimal(run, decimalSymbol)); }
 
 }  // namespace
 
@@ -29,15 +23,14 @@ HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std
            m_nSkipLines = skipLines;
            m_nSkipColumns = skipColumns;
            m_Text = ReadCompactText(m_strDataFile);
-           // The decimal symbol reads as "."; replacing it once serves every later parse.
-           if (m_cDecimalSymbol != '.') std::ranges::replace(m_Text.Text(), m_cDecimalSymbol, '.');
            return S_OK;
          });
 }
 
 void CASCIIReader::ParseLine(std::string_view line, std::vector<float>& numbers) const {
   numbers.clear();
-  ForEachNumberRun(line, '.', m_nSkipColumns, [&](std::string_view run) { numbers.push_back(ReadNumber(run)); });
+  ForEachNumberRun(line, m_cDecimalSymbol, m_nSkipColumns,
+                   [&](std::string_view run) { numbers.push_back(ReadNumber(run, m_cDecimalSymbol)); });
 }
 
 void CASCIIReader::BuildIndex() {
@@ -47,7 +40,7 @@ void CASCIIReader::BuildIndex() {
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < dataLines; ++i) {
     m_FirstNumber[i] = total;
-    total += std::uint64_t(CountNumberRuns(m_Text[firstLine + i], '.', m_nSkipColumns));
+    total += std::uint64_t(CountNumberRuns(m_Text[firstLine + i], m_cDecimalSymbol, m_nSkipColumns));
   }
   m_FirstNumber[dataLines] = total;
   m_Indexed = true;
@@ -62,7 +55,7 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& vi
   const std::size_t firstLine = std::size_t(std::max(m_nSkipLines, 0));
   std::uint64_t g = m_FirstNumber[line];
   for (; g < end; ++line) {
-    ForEachNumberRun(m_Text[firstLine + line], '.', m_nSkipColumns, [&](std::string_view run) {
+    ForEachNumberRun(m_Text[firstLine + line], m_cDecimalSymbol, m_nSkipColumns, [&](std::string_view run) {
       if (g >= first && g < end) visit(run);
       ++g;
     });
@@ -90,7 +83,7 @@ void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, 
   if (!selection.channels) {  // all channels: the block has the stream's order
     float scale = Resolution(0);
     ReadStream(first, end, [&](std::string_view run) {
-      *block++ = scale * ReadNumber(run);
+      *block++ = scale * ReadNumber(run, m_cDecimalSymbol);
       if (++k < values) return;
       k = 0;
       if (++c == channels) c = 0;
@@ -115,7 +108,7 @@ void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, 
   ReadStream(first, end, [&](std::string_view run) {
     while (next < targets.size() && std::uint64_t(targets[next].channel) < c) ++next;
     if (next < targets.size() && std::uint64_t(targets[next].channel) == c) {
-      const float number = ReadNumber(run);
+      const float number = ReadNumber(run, m_cDecimalSymbol);
       for (std::size_t i = next; i < targets.size() && std::uint64_t(targets[i].channel) == c; ++i)
         block[(t * selection.count + targets[i].slot) * values + k] = targets[i].scale * number;
     }
@@ -147,7 +140,7 @@ void CASCIIReader::FillVectorized(std::uint64_t position, std::uint64_t count, c
     const std::uint64_t first = values * (channel * points + position);
     std::uint64_t t = 0, k = 0;
     ReadStream(first, first + values * (stop - position), [&](std::string_view run) {
-      block[(t * selection.count + j) * values + k] = scale * ReadNumber(run);
+      block[(t * selection.count + j) * values + k] = scale * ReadNumber(run, m_cDecimalSymbol);
       if (++k < values) return;
       k = 0;
       ++t;

@@ -64,7 +64,7 @@ TEST_F(ChannelsTest, UnitsOfTheTableAndOthers) {
 }
 
 TEST_F(ChannelsTest, AResolutionMustBeGreaterThanZero) {
-  for (std::string_view value : {"Fp1,,0", "Fp1,,-1", "Fp1,,word", "Fp1,, 1e-60 ,\xB5V"}) {
+  for (std::string_view value : {"Fp1,,0", "Fp1,,-1", "Fp1,,word", "Fp1,, 1e-60 ,\xB5V", "Fp1,,0x1p-1", "Fp1,,1e39"}) {
     EXPECT_EQ(LoadChannels(3, "[Channel Infos]\nCh1=a\nCh3=" + std::string(value) + "\n"), 2);
     EXPECT_EQ(header.m_ErrorMessage, "\"ch3\" key has invalid value \"" + std::string(value) + "\".");
     header = CHeaderFile();
@@ -75,7 +75,8 @@ TEST_F(ChannelsTest, AResolutionMustBeGreaterThanZero) {
 }
 
 TEST_F(ChannelsTest, Coordinates) {
-  ASSERT_EQ(LoadChannels(5, "[Coordinates]\nCh1=1,90,-45\nCh2=1,90\nCh3=1,2,3,4\nch4= 1 , , 2.5 \nCh6=1,2,3\n"), 0);
+  ASSERT_EQ(LoadChannels(5, "[Coordinates]\nCh1=1,90,-45\nCh2=1,90\nCh3=1,2,3,4\nch4= 1 , , 2.5 \nCh5=0x10,inf,nan\n"),
+            0);
   const auto& channels = header.m_Channels;
   EXPECT_TRUE(channels[0].HasCoordinates);
   EXPECT_EQ(channels[0].Coordinates[1], 90.0f);
@@ -88,7 +89,9 @@ TEST_F(ChannelsTest, Coordinates) {
   EXPECT_TRUE(channels[3].HasCoordinates);
   EXPECT_EQ(channels[3].Coordinates[1], 0.0f);
   EXPECT_EQ(channels[3].Coordinates[2], 2.5f);
-  EXPECT_FALSE(channels[4].HasCoordinates);
+  // Only decimal notation reads: hexadecimal, "inf" and "nan" read as 0.
+  EXPECT_TRUE(channels[4].HasCoordinates);
+  for (float coordinate : channels[4].Coordinates) EXPECT_EQ(coordinate, 0.0f);
 }
 
 TEST_F(ChannelsTest, CommentInAnsiAndUtf16) {

@@ -116,6 +116,12 @@ TEST_F(CommonInfosTest, EveryRefusedValueNamesItsKeyAndTheValueAsWritten) {
       {"Layers=3", "\"LayerUpperLimit\" is less or equal \"LayerLowerLimit\"."},
       {"Layers=2\nLayerLowerLimit=5\nLayerUpperLimit=5", "\"LayerUpperLimit\" is less or equal \"LayerLowerLimit\"."},
       {"Layers=2\nLayerUpperLimit=5\nLayerFunction=SQUARE", "\"LayerFunction\" key has invalid value \"SQUARE\"."},
+      // Only decimal notation reads; a decimal beyond double's range passes no limit.
+      {"Layers=2\nLayerUpperLimit=inf", "\"LayerUpperLimit\" is less or equal \"LayerLowerLimit\"."},
+      {"Layers=2\nLayerUpperLimit=1e999", "\"LayerUpperLimit\" key has invalid value \"1e999\"."},
+      {"SamplingInterval=inf", "\"SamplingInterval\" key has invalid value \"inf\"."},
+      {"SamplingInterval=1e999", "\"SamplingInterval\" key has invalid value \"1e999\"."},
+      {"SamplingInterval=0x10", "\"SamplingInterval\" key has invalid value \"0x10\"."},
   };
   for (const auto& [line, message] : cases) ExpectRefused(Common(std::string(line) + "\n"), message);
 }

@@ -29,6 +29,8 @@ TEST_F(IdentificationTest, TheFirstDigitOfTheLineStartsTheVersionNumber) {
   EXPECT_FALSE(Identifies("Tarvo Sylvex Data Exchange Header File Version 0 3.0"));
   EXPECT_FALSE(Identifies("Tarvo Sylvex Data Exchange Header File-0.5 Version 1.0"));
   EXPECT_TRUE(Identifies("Tarvo Sylvex Data Exchange Header File Version v1.5beta"));
+  EXPECT_FALSE(Identifies("Tarvo Sylvex Data Exchange Header File Version 0x10"));
+  EXPECT_FALSE(Identifies("Tarvo Sylvex Data Exchange Header File Version 1e999"));
 }
 
 TEST_F(IdentificationTest, AMarkerFileIsRefusedWhateverItsWords) {

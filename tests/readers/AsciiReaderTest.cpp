@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <random>
 
@@ -117,6 +118,32 @@ TEST_F(AsciiReaderTest, TextRulesOfALine) {
   EXPECT_EQ(numbers, (std::vector<float>{10, 20, 30}));
   reader->ParseLine("  ;Fp1", numbers);
   EXPECT_TRUE(numbers.empty());
+
+  // Odd runs: the longest decimal prefix as a double, rounded once to float32.
+  ASSERT_EQ(Open(AsciiLayout{}, ""), S_OK);
+  constexpr float kMax = std::numeric_limits<float>::max(), kInf = std::numeric_limits<float>::infinity();
+  const std::pair<const char*, float> runs[] = {{"+-5", 0},
+                                                {"1e5e3", 1e5f},
+                                                {".", 0},
+                                                {"5e", 5},
+                                                {"1e39", kInf},
+                                                {"-1e39", -kInf},
+
+                                                {"3.4028235e38", kMax},
+                                                {"-3.4028235e38", -kMax},
+                                                {"3.40282357e38", kInf},
+                                                {"0.1", 0.1f}};
+  for (const auto& [run, value] : runs) {
+    reader->ParseLine(run, numbers);
+    EXPECT_EQ(numbers, std::vector<float>{value}) << run;
+  }
+
+  // The decimal symbol applies to ParseLine as to every read.
+  layout = AsciiLayout{};
+  layout.decimal = ',';
+  ASSERT_EQ(Open(layout, ""), S_OK);
+  reader->ParseLine("1,5;-2,25", numbers);
+  EXPECT_EQ(numbers, (std::vector<float>{1.5f, -2.25f}));
 }
 
 TEST_F(AsciiReaderTest, DecimalCommaAndScaling) {
