@@ -4,6 +4,7 @@
 
 // The Windows build reads through the system's files; this is their stand-in on POSIX.
 #if !defined(_WIN32)
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,6 +39,28 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, OVERLAPPED* o
 BOOL CloseHandle(HANDLE handle) {
   if (handle == INVALID_HANDLE_VALUE) return FALSE;
   return ::close(Descriptor(handle)) == 0 ? TRUE : FALSE;
+}
+
+FileVersion GetFileVersion(HANDLE file) {
+  struct stat status {};
+  if (file == INVALID_HANDLE_VALUE || ::fstat(Descriptor(file), &status) != 0) return {};
+  auto nanoseconds = [](const timespec& time) {
+    return std::uint64_t(time.tv_sec) * 1'000'000'000u + std::uint64_t(time.tv_nsec);
+  };
+  return {std::uint64_t(status.st_size), nanoseconds(status.st_mtim), nanoseconds(status.st_ctim),
+          std::uint64_t(status.st_ino), std::uint64_t(status.st_dev)};
+}
+
+#else
+
+FileVersion GetFileVersion(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return {};
+  auto join = [](DWORD high, DWORD low) { return std::uint64_t(high) << 32 | low; };
+  return {join(info.nFileSizeHigh, info.nFileSizeLow),
+          join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime),
+          join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
+          join(info.nFileIndexHigh, info.nFileIndexLow), info.dwVolumeSerialNumber};
 }
 
 #endif

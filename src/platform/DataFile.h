@@ -34,5 +34,14 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, OVERLAPPED* o
 BOOL CloseHandle(HANDLE handle);
 #endif
 
+// What tells whether a file's bytes may have changed since an earlier look: its size, its times and
+// its identity. Equal versions mean that bytes read before are still the file's.
+struct FileVersion {
+  std::uint64_t size = 0, modified = 0, changed = 0, id = 0, device = 0;
+  friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
+// The version of an open file (all zero when it cannot be asked).
+FileVersion GetFileVersion(HANDLE file);
+
 // Reads `count` bytes at `position` in as many calls as needed; answers how many arrived.
 std::uint64_t ReadFileAt(HANDLE file, std::uint64_t position, void* buffer, std::uint64_t count);

@@ -119,6 +119,10 @@ const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t siz
 }
 
 void CBinaryReader::KeepWindowsOf(const Selection& selection) {
+  if (const FileVersion version = GetFileVersion(m_hFile); version != m_WindowsVersion) {
+    m_Windows.clear();
+    m_WindowsVersion = version;
+  }
   if (m_Windows.size() <= selection.count) return;
   std::vector<LONG> selected(selection.count);
   for (std::size_t j = 0; j < selection.count; ++j) selected[j] = selection.Channel(j);

@@ -65,7 +65,8 @@ class CBinaryReader : public CIntervalReader {
   // ahead, so that a host paging through many channels makes one positioned read per window rather
   // than one per channel and page. `sharing`: the channels of the read, which share the windows' room.
   const std::uint8_t* FetchAhead(LONG channel, std::uint64_t position, std::size_t size, std::size_t sharing);
-  // Drops the windows of channels that a read does not select (when there are more than it needs).
+  // Drops the windows that a read cannot use: all of them when the file changed since they were
+  // read, else those of channels that the read does not select (when there are more than it needs).
   void KeepWindowsOf(const Selection& selection);
 
   Decoder m_pfnDecode = nullptr;
@@ -87,6 +88,7 @@ class CBinaryReader : public CIntervalReader {
     ScratchArray<std::uint8_t> bytes;
   };
   std::unordered_map<LONG, std::unique_ptr<Window>> m_Windows;  // by channel
+  FileVersion m_WindowsVersion;                                 // the file's version when they were read
   ScratchArray<float> m_Unpacked;
   ScratchArray<std::size_t> m_Offsets;
   ScratchArray<float> m_Scales;

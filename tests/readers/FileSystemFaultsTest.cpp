@@ -1,5 +1,11 @@
 // The data file changes under an open reader, or is no file at all.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <random>
 
 #include "header/HeaderCodes.h"
 #include "readers/AsciiReader.h"
@@ -37,6 +43,55 @@ TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
   read = ReadBlock(reader, 0, 2, nullptr, 4);
   EXPECT_EQ(read.result, S_OK);
   EXPECT_EQ(read.values[0], 1.0f);
+}
+
+// Sets a file's modification time, so that a rewrite shows however coarse the clock is.
+void SetModified(const std::string& path, std::time_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(FileSystemFaults, ADataFileRewrittenInPlaceReadsWithItsNewBytes) {
+  struct Layout {
+    const char* name;
+    std::int32_t format;
+    bool multiplexed;
+    std::int32_t segmentHeader, segmentPoints;
+  };
+  const Layout layouts[] = {
+      {"mux int16", FORMAT_INT_16, true, 0, 0},      {"vec int16", FORMAT_INT_16, false, 0, 0},
+      {"vec uint16", FORMAT_UINT_16, false, 0, 0},   {"vec float32", FORMAT_IEEE_FLOAT_32, false, 0, 0},
+      {"vec segmented", FORMAT_INT_16, false, 4, 8}, {"mux packed 12-bit", FORMAT_ATS_INT_12_PACKED, true, 0, 0}};
+  TempDir dir;
+  std::mt19937 random(3);
+  auto randomBytes = [&] {
+    std::string bytes(4096, '\0');
+    for (char& c : bytes) c = char(random());
+    return bytes;
+  };
+  constexpr LONG kPoints = 64, kChannels = 4;
+  for (const Layout& layout : layouts) {
+    const std::string path = dir.Write("d.bin", randomBytes());
+    SetModified(path, 1'000'000'000);
+    auto open = [&](CBinaryReader& reader) {
+      return reader.Open(path, kChannels, 0, layout.multiplexed, {}, false, 1, layout.format, 0, 0, false,
+                         layout.segmentHeader, layout.segmentPoints);
+    };
+    CBinaryReader reader;
+    ASSERT_EQ(open(reader), S_OK) << layout.name;
+    const ReadResult before = ReadBlock(reader, 0, kPoints, nullptr, kPoints * kChannels);
+    dir.Write("d.bin", randomBytes());  // the same file, the same size
+    SetModified(path, 1'000'000'001);
+    const ReadResult after = ReadBlock(reader, 0, kPoints, nullptr, kPoints * kChannels);
+    CBinaryReader fresh;
+    ASSERT_EQ(open(fresh), S_OK);
+    const ReadResult expected = ReadBlock(fresh, 0, kPoints, nullptr, kPoints * kChannels);
+    auto same = [](const ReadResult& a, const ReadResult& b) {
+      return std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(float)) == 0;
+    };
+    EXPECT_FALSE(same(before, expected)) << layout.name;
+    EXPECT_TRUE(same(after, expected)) << layout.name;
+  }
 }
 #endif
 
