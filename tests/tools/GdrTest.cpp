@@ -197,13 +197,28 @@ TEST_F(GdrTest, ReadWritesWhatTheComponentReturns) {
   const float expected[2] = {4, 6};
   EXPECT_EQ(run.out, std::string(reinterpret_cast<const char*>(expected), 8));
 
-  run = Gdr("read " + store + " --from 3 --count 2");
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "gdr: from 3, count 2 lies outside the recording's 4 data points\n");
+  // Ranges outside the recording, refused with the numbers as given; only a missing count means
+  // "to the end".
+  const std::pair<std::string, std::string> ranges[] = {
+      {"--from 3 --count 2", "from 3, count 2"},
+      {"--from -1", "from -1, to the end"},
+      {"--from 5", "from 5, to the end"},
+      {"--count -1", "from 0, count -1"},
+      {"--from 2 --count -3", "from 2, count -3"},
+      {"--from 1 --count 9223372036854775807", "from 1, count 9223372036854775807"},
+  };
+  for (const auto& [options, words] : ranges) {
+    run = Gdr("read " + store + " " + options);
+    EXPECT_EQ(run.status, 2) << options;
+    EXPECT_EQ(run.err, "gdr: " + words + " lies outside the recording's 4 data points\n");
+    EXPECT_EQ(run.out, "");
+  }
+  run = Gdr("read " + store + " --from 4");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "\"A,B\",C\n");
   run = Gdr("read " + store + " --channels Cz");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "gdr: no channel Cz (the recording has 2 channels)\n");
-  EXPECT_EQ(Gdr("read " + store + " --from -1").status, 2);
 }
 
 TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {

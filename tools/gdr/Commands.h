@@ -1,13 +1,14 @@
 #pragma once
 // The commands of gdr; each answers the process's exit status.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct ReadOptions {
   std::string source;
   std::int64_t from = 0;
-  std::int64_t count = -1;  // -1: to the end
-  std::string channels;     // "0,2,Cz"; empty: all
+  std::optional<std::int64_t> count;  // none: to the end
+  std::string channels;               // "0,2,Cz"; empty: all
   std::string format = "csv";
   std::string output;  // empty: stdout
 };

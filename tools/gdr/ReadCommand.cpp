@@ -86,6 +86,16 @@ std::string CsvHeader(const std::vector<LONG>& channels, const StoreContents& st
   return line + "\n";
 }
 
+// The number of points to read from `from`: `count`, or to the end when it is not given. A range
+// that does not lie within the recording is refused with the numbers as the user gave them.
+std::int64_t CheckedRange(std::int64_t from, std::optional<std::int64_t> count, std::int64_t points) {
+  const bool inside = from >= 0 && from <= points && (!count || (*count >= 0 && *count <= points - from));
+  if (!inside)
+    throw Failure{"from " + std::to_string(from) + ", " + (count ? "count " + std::to_string(*count) : "to the end") +
+                  " lies outside the recording's " + std::to_string(points) + " data points"};
+  return count ? *count : points - from;
+}
+
 class Progress {
  public:
   explicit Progress(std::int64_t total) : m_Total(total), m_Shown(isatty(2) && total > 0) {}
@@ -117,10 +127,7 @@ int Read(const ReadOptions& options) {
       StoreContents::Get<std::int32_t>(store.recording, property_tag::kChannels).value_or(0);
   const std::int64_t points = StoreContents::Get<std::int32_t>(store.recording, property_tag::kDataPoints).value_or(0);
   const std::int64_t values = store.ValuesPerPoint();
-  const std::int64_t count = options.count < 0 && options.from >= 0 ? points - options.from : options.count;
-  if (options.from < 0 || count < 0 || options.from + count > points)
-    throw Failure{"from " + std::to_string(options.from) + ", count " + std::to_string(count) +
-                  " lies outside the recording's " + std::to_string(points) + " data points"};
+  const std::int64_t count = CheckedRange(options.from, options.count, points);
   const std::vector<LONG> channels = SelectChannels(options.channels, store, channelCount);
   const std::size_t selected = channels.empty() ? std::size_t(channelCount) : channels.size();
   std::vector<LONG> columns = channels;  // the channels delivered, for the column names
