@@ -9,6 +9,7 @@
 constexpr UINT CP_ACP = 0;
 constexpr UINT CP_UTF8 = 65001;
 constexpr DWORD MB_ERR_INVALID_CHARS = 0x00000008;
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;  // this platform maps no character to a look-alike
 
 // The system ANSI code page of this platform.
 UINT GetACP();

@@ -8,11 +8,23 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 
 std::string ToNativePath(std::string_view path) {
-  std::string native(path);
-  std::replace(native.begin(), native.end(), '\\', '/');
+  // The component's paths are in the ANSI code page; this file system names files in UTF-8.
+  std::string native;
+  native.reserve(path.size());
+  for (const char c : path) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      native += c == '\\' ? '/' : c;
+      continue;
+    }
+    WCHAR wide = 0;
+    MultiByteToWideChar(CP_ACP, 0, &c, 1, &wide, 1);
+    char utf8[4];
+    native.append(utf8, std::size_t(WideCharToMultiByte(CP_UTF8, 0, &wide, 1, utf8, sizeof utf8, nullptr, nullptr)));
+  }
   return native;
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 // File access of the component. Paths are the component's ANSI paths: "\" and "/" both separate
-// folders, and "\" is opened as "/" on this platform, so "\home\rec\s01.eeg" is /home/rec/s01.eeg.
+// folders, and "\" is opened as "/" on this platform, so "\home\rec\s01.eeg" is /home/rec/s01.eeg;
+// "M\xFCller.eeg" names the file "Müller.eeg" (UTF-8).
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The path as this platform's file system names it.
+// The path as this platform's file system names it: "/" for "\", and the ANSI code page's characters
+// in UTF-8, whatever the locale.
 std::string ToNativePath(std::string_view path);
 
 // Makes a C stream write its bytes as they are (Windows translates line ends in text mode).

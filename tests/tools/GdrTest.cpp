@@ -237,6 +237,52 @@ TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
   EXPECT_TRUE(Slurp(output) == expected);
 }
 
+#if !defined(_WIN32)
+// File names in UTF-8 travel through the component's ANSI paths; names that the ANSI code page lacks
+// are refused with a line that says so.
+TEST_F(GdrTest, FileNamesThatAreNotAscii) {
+  const std::int16_t samples[4] = {1, 2, 3, 4};
+  dir.Write("\xC3\xA9.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));  // é.eeg
+  dir.Write("\xC3\xBC.vmrk",                                                                       // ü.vmrk
+            "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\nMk1=Comment,x,2,1,0\r\n");
+  auto header = [&](const std::string& name, const std::string& dataFile) {
+    return dir.Write(name,
+                     "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nCodepage=UTF-8\r\n"
+                     "DataFile=" +
+                         dataFile +
+                         "\r\nMarkerFile=\xC3\xBC.vmrk\r\nDataFormat=BINARY\r\n"
+                         "NumberOfChannels=2\r\nSamplingInterval=1000\r\n");
+  };
+  const std::string mueller = header("M\xC3\xBCller.shdr", "\xC3\xA9.eeg");
+  Outcome run = Gdr("info '" + mueller + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\\\xC3\xA9.eeg\n"), std::string::npos) << run.out;
+  const std::string store = dir.File(
+      "Stra\xC3\x9F"
+      "e.gdr");
+  run = Gdr("import '" + mueller + "' '" + store + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Gdr("read '" + store + "'");
+  EXPECT_EQ(run.out, "1,2\n1,2\n3,4\n");
+  EXPECT_NE(Gdr("dump '" + store + "'").out.find("Comment"), std::string::npos);
+
+  // U+4E2D has no byte in Windows-1252: neither as the header's name nor as a name in the header.
+  const std::string beyond = ": the name has characters that the ANSI code page (Windows-1252) cannot hold\n";
+  dir.Write("\xE4\xB8\xAD.eeg", std::string(8, '\0'));
+  const std::string cases[][2] = {
+      {header("\xE4\xB8\xAD.shdr", "\xC3\xA9.eeg"), dir.File("\xE4\xB8\xAD.shdr")},
+      {header("named.shdr", "\xE4\xB8\xAD.eeg"), dir.File("\xE4\xB8\xAD.eeg")},
+  };
+  for (const auto& [path, name] : cases)
+    for (const std::string command :
+         {"info '" + path + "'", "import '" + path + "' '" + store + "'", "read '" + path + "'"}) {
+      run = Gdr(command);
+      EXPECT_EQ(run.status, 2) << command;
+      EXPECT_EQ(run.err, "gdr: " + name + beyond) << command;
+    }
+}
+#endif
+
 // The ProgID registered for the reader's class; empty when there is none.
 std::string RegisteredProgId() {
   const std::string key = "CLSID\\" + GuidToString(CLSID_GenericDataReader) + "\\ProgID";

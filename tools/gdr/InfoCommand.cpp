@@ -84,6 +84,10 @@ void PrintSummary(const CHeaderFile& h) {
 }  // namespace
 
 int RunInfo(const std::string& path, bool json) {
+  if (!FitsAnsi(path)) {
+    Complain(BeyondAnsiText(path));
+    return 2;
+  }
   CHeaderFile header;
   int result;
   try {
@@ -94,6 +98,12 @@ int RunInfo(const std::string& path, bool json) {
   } catch (const std::bad_alloc&) {
     Complain(HexCode(E_OUTOFMEMORY) + " the header's channel list does not fit into memory");
     return 3;
+  }
+  if (result == HEADER_INVALID) {
+    if (const std::string name = NamedFileBeyondAnsi(path); !name.empty()) {
+      Complain(BeyondAnsiText(name));
+      return 2;
+    }
   }
   const std::string message = AnsiToUtf8(header.m_ErrorMessage);
   if (json) {

@@ -31,8 +31,9 @@ ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source) {
   if (EqualsNoCase(std::string_view(source).substr(source.size() >= 5 ? source.size() - 5 : 0), ".shdr")) {
     CreateMemoryStorage(storage.Receive());
     ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
-    LONG opened = 0;
-    HRESULT result = reader->OpenRawFile(Utf8ToAnsiText(source).c_str(), &opened);
+    std::string beyondAnsi;
+    HRESULT result = module.OpenHeader(*reader, source, beyondAnsi);
+    if (!beyondAnsi.empty()) throw Failure{BeyondAnsiText(beyondAnsi)};
     if (result != S_OK) throw Failure{"OpenRawFile failed: " + HexCode(result)};
     if (FAILED(result = reader->CreateStorageEntries(storage.Get(), 0)))
       throw Failure{"CreateStorageEntries failed: " + HexCode(result)};

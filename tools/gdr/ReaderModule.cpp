@@ -1,6 +1,8 @@
 #include "ReaderModule.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "Text.h"
 #include "component/ReaderIdentity.h"
@@ -20,12 +22,33 @@ std::string ModuleBesideExecutable() {
       .string();
 }
 
+// The component's messages, one line each, in UTF-8.
+void PrintMessage(const std::string& text) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str()); }
+
 }  // namespace
 
 ReaderModule::ReaderModule() {
   OleInitialize(nullptr);
-  // The component's messages, one line each, in UTF-8.
-  SetHostMessageSink([](const std::string& text) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str()); });
+  SetHostMessageSink(PrintMessage);
+}
+
+HRESULT ReaderModule::OpenHeader(IEEGRawFileReader& reader, const std::string& header, std::string& beyondAnsi) {
+  beyondAnsi.clear();
+  if (!FitsAnsi(header)) {
+    beyondAnsi = header;
+    return E_INVALIDARG;
+  }
+  // The component's messages wait until it is clear whether a name it could not find is one that the
+  // ANSI code page cannot hold.
+  std::vector<std::string> held;
+  SetHostMessageSink([&](const std::string& text) { held.push_back(text); });
+  LONG opened = 0;
+  const HRESULT result = reader.OpenRawFile(Utf8ToAnsiText(header).c_str(), &opened);
+  SetHostMessageSink(PrintMessage);
+  if (FAILED(result)) beyondAnsi = NamedFileBeyondAnsi(header);
+  if (beyondAnsi.empty())
+    for (const std::string& text : held) PrintMessage(text);
+  return result;
 }
 
 ReaderModule::~ReaderModule() {

@@ -2,6 +2,8 @@
 // The reader component as a host reaches it: the module TSKGenericDataReader.so beside this
 // executable, or the one the registry names; reader objects come from its class factory. While a
 // ReaderModule lives, the reference host's classes are registered and its messages go to stderr.
+#include <string>
+
 #include "component/HostInterfaces.h"
 #include "host/HostClasses.h"
 #include "platform/Module.h"
@@ -18,6 +20,10 @@ class ReaderModule {
     Check(Factory()->CreateInstance(nullptr, IidOf<Interface>(), reader.ReceiveVoid()));
     return reader;
   }
+  // OpenRawFile of a header given by its UTF-8 path. When the path, or a data or marker file that the
+  // header names, has characters that the ANSI code page cannot hold, `beyondAnsi` receives that name
+  // (and the component's "not found" is not shown).
+  HRESULT OpenHeader(IEEGRawFileReader& reader, const std::string& header, std::string& beyondAnsi);
   // Calls the registration export `name` ("DllRegisterServer" or "DllUnregisterServer") of the
   // module beside the executable.
   HRESULT CallRegistration(const char* name);

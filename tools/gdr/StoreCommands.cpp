@@ -129,8 +129,12 @@ int RunImport(const std::string& header, const std::string& store) {
   try {
     ReaderModule module;
     ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
-    LONG opened = 0;
-    const HRESULT result = reader->OpenRawFile(Utf8ToAnsiText(header).c_str(), &opened);
+    std::string beyondAnsi;
+    const HRESULT result = module.OpenHeader(*reader, header, beyondAnsi);
+    if (!beyondAnsi.empty()) {
+      Complain(BeyondAnsiText(beyondAnsi));
+      return 2;
+    }
     if (result == GDR_S_NOT_THIS_FORMAT) {
       Complain("not a header file of this format: " + header);
       return 1;

@@ -15,5 +15,12 @@ std::string Utf8ToAnsiText(std::string_view text);
 WideString WidePath(const std::string& utf8);
 // The shortest text that reads back to the same float32.
 std::string FloatText(float value);
+// True when every character of the UTF-8 text has a byte in the ANSI code page.
+bool FitsAnsi(std::string_view utf8);
+// The data or marker file that a header names (UTF-8) when the ANSI code page cannot hold its name;
+// empty when there is none or the header does not load so far.
+std::string NamedFileBeyondAnsi(const std::string& header);
+// The refusal of such a name.
+std::string BeyondAnsiText(const std::string& name);
 // One line on stderr: "gdr: " and the text.
 void Complain(const std::string& text);
