@@ -48,16 +48,12 @@ class CReaderApp {
 
 CReaderApp theApp;
 
-// Runs a registration step with the host's registration service inside OLE initialisation.
-template <typename Step>
-HRESULT WithRegistration(Step&& step) {
+// The host's registration service, inside OLE initialisation for the calling thread; the caller ends
+// OLE again.
+HRESULT CreateRegistration(ComPtr<IHostRegistration>& registration) {
   OleInitialize(nullptr);
-  ComPtr<IHostRegistration> registration;
-  HRESULT result = CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_INPROC_SERVER, IidOf<IHostRegistration>(),
-                                    registration.ReceiveVoid());
-  if (SUCCEEDED(result)) result = step(*registration);
-  OleUninitialize();
-  return result;
+  return CoCreateInstance(CLSID_HostToolbox, nullptr, CLSCTX_INPROC_SERVER, IidOf<IHostRegistration>(),
+                          registration.ReceiveVoid());
 }
 
 }  // namespace
@@ -66,33 +62,40 @@ MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** objec
   if (!object) return E_POINTER;
   *object = nullptr;
   if (clsid != CLSID_GenericDataReader) return CLASS_E_CLASSNOTAVAILABLE;
-  return theApp.GetClassObject(iid, object);
+  return Guarded([&] { return theApp.GetClassObject(iid, object); });
 }
 
 MODULE_EXPORT HRESULT DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 MODULE_EXPORT HRESULT DllRegisterServer() {
+  ComPtr<IHostRegistration> registration;
+  HRESULT result = CreateRegistration(registration);
+  if (SUCCEEDED(result))
+    result = registration->RegisterClass(CLSID_GenericDataReader, CReaderApp::Instance(), kReaderProgId);
+  if (FAILED(result)) {
+    // A failure releases the service while OLE still runs, then ends OLE.
+    registration.Reset();
+    OleUninitialize();
+    return result;
+  }
   HKEY key = nullptr;
-  const HRESULT result = WithRegistration([&](IHostRegistration& registration) {
-    const HRESULT registered =
-        registration.RegisterClass(CLSID_GenericDataReader, CReaderApp::Instance(), kReaderProgId);
-    if (FAILED(registered)) return registered;
-    registration.RegisterComponent(kReaderCategoryPath, &key, CLSID_GenericDataReader, kReaderDescription);
-    return S_OK;
-  });
-  if (FAILED(result)) return result;
+  registration->RegisterComponent(kReaderCategoryPath, &key, CLSID_GenericDataReader, kReaderDescription);
+  OleUninitialize();
   WriteDebugLog("DllRegisterServer\n");
   if (key) RegCloseKey(key);
-  return S_OK;
+  return S_OK;  // the service is released last
 }
 
 MODULE_EXPORT HRESULT DllUnregisterServer() {
-  const HRESULT result = WithRegistration([](IHostRegistration& registration) {
-    registration.UnregisterComponent(kReaderCategoryPath, CLSID_GenericDataReader);
-    registration.UnregisterClass(CLSID_GenericDataReader);
-    return S_OK;
-  });
-  if (FAILED(result)) return result;
+  ComPtr<IHostRegistration> registration;
+  const HRESULT result = CreateRegistration(registration);
+  if (FAILED(result)) {
+    OleUninitialize();
+    return result;
+  }
+  registration->UnregisterComponent(kReaderCategoryPath, CLSID_GenericDataReader);
+  registration->UnregisterClass(CLSID_GenericDataReader);
+  OleUninitialize();
   WriteDebugLog("DllUnregisterServer\n");
-  return S_OK;
+  return S_OK;  // the service is released last
 }

@@ -76,6 +76,9 @@ TEST_F(ModuleTest, RegistrationGoesThroughTheHost) {
                                 "Registration.RegisterComponent(\"Kaptor\\Miscellaneous\", " + clsid +
                                     ", \"TS Kaptor Generic Data Reader\")"}));
   ExpectOleAsFound();
+#if !defined(_WIN32)
+  EXPECT_EQ(host.OleAtToolboxRelease(), 1);  // released after the module ended its OLE
+#endif
   // A real activation of the class now loads the module through the registry.
   ComPtr<ISylvexVersion> version;
   ASSERT_EQ(CoCreateInstance(CLSID_GenericDataReader, nullptr, CLSCTX_INPROC_SERVER, IidOf<ISylvexVersion>(),
@@ -97,6 +100,9 @@ TEST_F(ModuleTest, AFailingRegisterClassStopsTheRegistration) {
   EXPECT_EQ(registerServer(), E_ACCESSDENIED);
   EXPECT_TRUE(host.Recorder().CallsOf("Registration.RegisterComponent").empty());
   ExpectOleAsFound();
+#if !defined(_WIN32)
+  EXPECT_EQ(host.OleAtToolboxRelease(), 2);  // released while the module's OLE still ran
+#endif
   host.Recorder().FailCall("Create", 2, REGDB_E_CLASSNOTREG);
   EXPECT_EQ(registerServer(), REGDB_E_CLASSNOTREG);
 }

@@ -36,6 +36,7 @@ void CallRecorder::Clear() {
 namespace {
 
 int g_LivingObjects = 0;
+int g_OleAtToolboxRelease = -1;
 
 // Counts the host objects that are alive.
 struct Living {
@@ -261,6 +262,9 @@ class Toolbox final : public ComObject<IUnknown> {
         m_PropertyBag(*this, shared, real, "PropertyBag"),
         m_MarkerWriter(*this, shared, real, "MarkerWriter"),
         m_Converter(*this, shared, real, "Converter") {}
+#if !defined(_WIN32)
+  ~Toolbox() override { g_OleAtToolboxRelease = OleInitializeCount(); }
+#endif
 
  protected:
   void* FindInterface(REFIID iid) override {
@@ -366,6 +370,8 @@ void HostDoubles::Restart() {
 }
 
 int HostDoubles::LivingObjects() const { return g_LivingObjects; }
+
+int HostDoubles::OleAtToolboxRelease() const { return g_OleAtToolboxRelease; }
 
 HostDoubles::~HostDoubles() {
   CoRevokeClassObject(m_DataCookie);

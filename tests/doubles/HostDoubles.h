@@ -43,6 +43,8 @@ class HostDoubles {
   void Restart();
   // Host objects made by the doubles that are still alive.
   int LivingObjects() const;
+  // The thread's OLE initialisations when the last toolbox object ended (this platform counts them).
+  int OleAtToolboxRelease() const;
 
  private:
   OleSession m_Ole;
