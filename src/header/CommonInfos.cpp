@@ -52,11 +52,16 @@ bool CHeaderFile::InterpretFiles(const Section& common) {
   return !markerFile || ResolveFile(*markerFile, "Marker file", m_MarkerFile);
 }
 
-bool CHeaderFile::ResolveFile(const std::string& value, std::string_view what, std::string& target) {
-  std::string path = ReplaceNoCase(DecodeUtf8Path(value), "$b", GetFileTitle(m_HeaderPath));
+std::string CHeaderFile::ResolveFileName(std::string_view value, std::string_view headerPath) {
+  std::string path = ReplaceNoCase(DecodeUtf8Path(value), "$b", GetFileTitle(headerPath));
   // A bare file name lies beside the header; a value with a drive or any folder part stays as it is.
   if (GetDrive(path).empty() && GetDirectory(path).empty())
-    path = GetDrive(m_HeaderPath) + GetDirectory(m_HeaderPath) + path;
+    path = GetDrive(headerPath) + GetDirectory(headerPath) + path;
+  return path;
+}
+
+bool CHeaderFile::ResolveFile(const std::string& value, std::string_view what, std::string& target) {
+  std::string path = ResolveFileName(value, m_HeaderPath);
   if (!PathExists(path)) return Fail(std::string(what) + " \"" + path + "\" not found.");
   target = std::move(path);
   return true;

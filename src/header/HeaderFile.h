@@ -34,6 +34,10 @@ class CHeaderFile {
   // Values in one line of an ASCII data file, after the skipped columns.
   std::int64_t CountValues(std::string_view line) const;
 
+  // The path of a data or marker file named `value` in the header at `headerPath`: "$b" stands for
+  // the header's title, and a bare file name lies beside the header.
+  static std::string ResolveFileName(std::string_view value, std::string_view headerPath);
+
   // Numbers stored per data point of one channel: real or complex, times the layers.
   std::int64_t NumbersPerDataPoint() const;
 

@@ -40,16 +40,25 @@ std::optional<std::int64_t> FileLength(std::string_view path) {
 }
 
 int OpenFileForReading(std::string_view path) {
-  const int descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO waits for a writer forever.
+  const int descriptor = ::open(ToNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) return -1;
-  // A folder opens on this platform, but not as a file on Windows.
+  // Only regular files are read: a folder (which Windows does not open as a file either), a FIFO, a
+  // device or a socket is refused.
   struct stat status {};
-  if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
-    ::close(descriptor);
-    errno = EISDIR;
-    return -1;
-  }
-  return descriptor;
+  int error = 0;
+  if (::fstat(descriptor, &status) != 0)
+    error = errno;
+  else if (S_ISDIR(status.st_mode))
+    error = EISDIR;
+  else if (!S_ISREG(status.st_mode))
+    error = EINVAL;
+  else if (::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0)
+    error = errno;
+  if (error == 0) return descriptor;
+  ::close(descriptor);
+  errno = error;
+  return -1;
 }
 
 CFile::CFile(std::string_view path, Share /*share*/) : m_Path(path) {

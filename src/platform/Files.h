@@ -23,8 +23,9 @@ bool PathExists(std::string_view path);
 std::optional<std::int64_t> FileLength(std::string_view path);
 
 #if !defined(_WIN32)
-// A descriptor of the file at the path, open for reading; -1 with errno set when it cannot be
-// opened, and for a folder (EISDIR), which Windows does not open as a file either.
+// A descriptor of the regular file at the path, open for reading; -1 with errno set when it cannot
+// be opened or is no regular file (EISDIR for a folder, which Windows does not open as a file
+// either). A FIFO is refused without waiting for a writer.
 int OpenFileForReading(std::string_view path);
 #endif
 

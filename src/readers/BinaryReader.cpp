@@ -45,6 +45,8 @@ HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, st
   m_hFile = CreateFileA(m_strDataFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (m_hFile == INVALID_HANDLE_VALUE) return m_OpenResult = GDR_E_DATA_FILE;
+  // No byte past this size is read: a pseudo-file that reports 0 bytes reads as nothing.
+  m_nFileSize = GetFileVersion(m_hFile).size;
 
   const bool segmented = segmentDataPoints != 0;
   switch (binaryFormat) {
@@ -76,7 +78,7 @@ HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, st
   const std::int64_t bytesPerNumber = binaryFormat == FORMAT_IEEE_FLOAT_32 ? 4 : 2;
   m_nBytesPerPoint = bytesPerNumber * m_nValuesPerPoint;
   if (m_nDataPoints == 0) {
-    const Int128 size = FileLength(m_strDataFile).value_or(0);
+    const Int128 size = m_nFileSize;
     const Int128 values = Int128(channels) * m_nValuesPerPoint;
     Int128 points = 0;
     if (values > 0)
@@ -113,9 +115,14 @@ void CBinaryReader::PlanSelection(const Selection& selection) {
 const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t size) {
   m_Buffer.Resize(size);
   const std::uint64_t got =
-      position == std::numeric_limits<std::uint64_t>::max() ? 0 : ReadFileAt(m_hFile, position, m_Buffer.Data(), size);
+      position == std::numeric_limits<std::uint64_t>::max() ? 0 : ReadAt(position, m_Buffer.Data(), size);
   std::memset(m_Buffer.Data() + got, 0, size - std::size_t(got));
   return m_Buffer.Data();
+}
+
+std::uint64_t CBinaryReader::ReadAt(std::uint64_t position, std::uint8_t* buffer, std::size_t size) {
+  if (position >= m_nFileSize) return 0;
+  return ReadFileAt(m_hFile, position, buffer, std::min<std::uint64_t>(size, m_nFileSize - position));
 }
 
 void CBinaryReader::KeepWindowsOf(const Selection& selection) {
@@ -142,7 +149,7 @@ const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t positi
     const std::size_t length =
         std::max<std::size_t>(size, std::size_t(std::min<std::uint64_t>(kLargestWindow, kAllWindows / sharing)));
     window->bytes.Resize(length);
-    const std::uint64_t got = ReadFileAt(m_hFile, position, window->bytes.Data(), length);
+    const std::uint64_t got = ReadAt(position, window->bytes.Data(), length);
     std::memset(window->bytes.Data() + got, 0, length - std::size_t(got));
     window->start = position;
     window->size = length;

@@ -59,6 +59,8 @@ class CBinaryReader : public CIntervalReader {
   void PlanSelection(const Selection& selection);
   // File position of a multiplexed row.
   std::uint64_t RowPosition(std::int64_t row) const;
+  // Reads up to `size` bytes at a position, none past the file's size at Open; answers how many arrived.
+  std::uint64_t ReadAt(std::uint64_t position, std::uint8_t* buffer, std::size_t size);
   // Reads bytes at a position into m_Buffer; what the file does not deliver reads as zero.
   const std::uint8_t* Fetch(std::uint64_t position, std::size_t size);
   // The same for a channel of vectorized data, served from a window of that channel's bytes read
@@ -79,6 +81,7 @@ class CBinaryReader : public CIntervalReader {
   std::int32_t m_nSegmentHeaderSize = 0;
   std::int32_t m_nSegmentDataPoints = 0;
   HANDLE m_hFile = INVALID_HANDLE_VALUE;
+  std::uint64_t m_nFileSize = 0;  // the data file's size at Open
 
   // Per-read scratch space, kept between reads to spare the allocations.
   ScratchArray<std::uint8_t> m_Buffer;

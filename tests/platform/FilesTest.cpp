@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
@@ -60,5 +67,26 @@ TEST(Files, FailuresCarryTheCauseAndThePathAsGiven) {
     EXPECT_NE(e.Describe().find("cannot open"), std::string::npos);
   }
 }
+
+#if !defined(_WIN32)
+// Only regular files are opened: a FIFO would wait for a writer forever, and other special files are
+// no recordings either.
+TEST(Files, OnlyRegularFilesOpen) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  const std::pair<std::string, int> cases[] = {
+      {dir.File("fifo"), EINVAL}, {"/dev/null", EINVAL}, {dir.Path().string(), EISDIR}};
+  for (const auto& [path, error] : cases) {
+    errno = 0;
+    EXPECT_EQ(OpenFileForReading(path), -1) << path;
+    EXPECT_EQ(errno, error) << path;
+    EXPECT_THROW(CFile(path, CFile::Share::denyNone), CFileException) << path;
+  }
+  const int descriptor = OpenFileForReading(dir.Write("t.txt", "abc"));
+  ASSERT_GE(descriptor, 0);
+  EXPECT_EQ(::fcntl(descriptor, F_GETFL) & O_NONBLOCK, 0);
+  ::close(descriptor);
+}
+#endif
 
 }  // namespace

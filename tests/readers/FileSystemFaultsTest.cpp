@@ -45,6 +45,13 @@ TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
   EXPECT_EQ(read.values[0], 1.0f);
 }
 
+// A pseudo-file reports 0 bytes and delivers more: nothing past the size at Open is read.
+TEST(FileSystemFaults, NoBytePastTheSizeAtOpenIsRead) {
+  CBinaryReader reader;
+  ASSERT_EQ(reader.Open("/proc/self/environ", 1, 64, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
+  EXPECT_EQ(ReadBlock(reader, 0, 64, nullptr, 64).values, std::vector<float>(64, 0.0f));
+}
+
 // Sets a file's modification time, so that a rewrite shows however coarse the clock is.
 void SetModified(const std::string& path, std::time_t seconds) {
   const timespec times[2] = {{seconds, 0}, {seconds, 0}};
