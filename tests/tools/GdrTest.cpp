@@ -15,6 +15,10 @@
 #include "support/TempDir.h"
 #include "support/TestRegistry.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 struct Outcome {
@@ -157,6 +161,42 @@ TEST_F(GdrTest, ImportReplacesAStoreOnlyWhenItSucceeds) {
   EXPECT_EQ(Slurp(store), first);
   EXPECT_FALSE(std::filesystem::exists(store + ".importing"));
 }
+
+#if !defined(_WIN32)
+TEST_F(GdrTest, StoresGetTheUsersPermissions) {
+  struct Row {
+    const char* what;
+    mode_t umask;
+    int oldStore, leftover;  // their modes; -1: none
+    mode_t expected;
+  };
+  const Row rows[] = {
+      {"new store", 077, -1, -1, 0600},
+      {"new store", 022, -1, -1, 0644},
+      {"re-import over a private store", 022, 0600, -1, 0600},
+      {"re-import over a shared store", 077, 0664, -1, 0664},
+      {"special bits are not kept", 022, 06755, -1, 0755},
+      {"a leftover passes nothing on", 077, -1, 04777, 0600},
+  };
+  const std::string header = Small(), store = dir.File("rec.gdr");
+  for (const Row& row : rows) {
+    std::filesystem::remove(store);
+    std::filesystem::remove(store + ".importing");
+    if (row.oldStore >= 0) {
+      ASSERT_EQ(Gdr("import " + header + " " + store).status, 0);
+      chmod(store.c_str(), mode_t(row.oldStore));
+    }
+    if (row.leftover >= 0) chmod(dir.Write("rec.gdr.importing", "x").c_str(), mode_t(row.leftover));
+    const mode_t before = umask(row.umask);
+    const Outcome run = Gdr("import " + header + " " + store);
+    umask(before);
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat status {};
+    ASSERT_EQ(stat(store.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, row.expected) << row.what;
+  }
+}
+#endif
 
 TEST_F(GdrTest, DumpDecodesTheStore) {
   const std::string store = dir.File("example.gdr");

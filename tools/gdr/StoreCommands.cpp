@@ -12,6 +12,7 @@
 #include "description/Properties.h"
 #include "platform/CompoundFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileReplace.h"
 
 namespace {
 
@@ -155,9 +156,10 @@ int RunImport(const std::string& header, const std::string& store) {
     else if (FAILED(code = storage->Commit(STGC_DEFAULT)))
       failed = "Commit";
     storage.Reset();
-    std::error_code error;
-    if (!failed) std::filesystem::rename(temporary, store, error);
-    if (failed || error) {
+    // The store keeps the permissions of the one it replaces.
+    const bool renamed = !failed && RenameOver(temporary, store);
+    if (!renamed) {
+      std::error_code error;
       std::filesystem::remove(temporary, error);
       Complain(failed ? std::string(failed) + " failed: " + HexCode(code) : "cannot write " + store);
       return 2;
