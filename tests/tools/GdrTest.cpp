@@ -198,6 +198,46 @@ TEST_F(GdrTest, StoresGetTheUsersPermissions) {
 }
 #endif
 
+// Text from a recording reaches the terminal with its controls escaped, and CSV cells cannot be formulas.
+TEST_F(GdrTest, ControlsAreEscapedAndCellsAreNoFormulas) {
+  // Windows-1252: 0x9D is the C1 control U+009D.
+  dir.Write("ctl.vmrk", "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\n"
+                        "Mk1=Stimulus,S\x9D\x1B]52;c;eA==\x07,1\r\n");
+  const std::int16_t samples[4] = {1, 2, 3, 4};
+  dir.Write("ctl.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));
+  const std::string header = dir.Write(
+      "ctl.shdr",
+      "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=ctl.eeg\r\n"
+      "MarkerFile=ctl.vmrk\r\nDataFormat=BINARY\r\nNumberOfChannels=4\r\nSamplingInterval=1000\r\n"
+      "[Channel Infos]\r\nCh1=\x1B[2J\x7F\r\nCh2==HYPERLINK(1)\r\nCh3=@x\r\nCh4=-1\r\n"
+      "[Comment]\r\nfirst\x1B[1A\r\nsecond\r\n");
+  const std::string store = dir.File("ctl.gdr");
+  ASSERT_EQ(Gdr("import " + header + " " + store).status, 0);
+  struct Row {
+    std::string arguments, expected;  // expected: a part of the output
+  };
+  const Row rows[] = {
+      {"info " + header, "\\x1b[2J\\x7f"},
+      {"info " + header, "Comment\nfirst\\x1b[1A\nsecond\n"},
+      {"info --json " + header, "\"\\u001b[2J\\u007f\""},
+      {"dump " + store, "S\\x9d\\x1b]52;c;eA==\\x07"},
+      {"dump --json " + store, "\"S\\u009d\\u001b]52;c;eA==\\u0007\""},
+      {"read " + store, "\\x1b[2J\\x7f,'=HYPERLINK(1),'@x,'-1\n"},
+  };
+  for (const Row& row : rows) {
+    const Outcome run = Gdr(row.arguments);
+    EXPECT_EQ(run.status, 0) << row.arguments << "\n" << run.err;
+    EXPECT_NE(run.out.find(row.expected), std::string::npos) << row.arguments << "\n" << run.out;
+    for (std::size_t i = 0; i < run.out.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(run.out[i]);
+      EXPECT_FALSE((c < 0x20 && c != '\n') || c == 0x7F || (c == 0xC2 && (run.out[i + 1] & 0xE0) == 0x80))
+          << row.arguments << ": a raw control at " << i;
+    }
+  }
+  const Outcome refused = Gdr("read " + store + " --channels \x1B[2J");
+  EXPECT_EQ(refused.err, "gdr: no channel \\x1b[2J (the recording has 4 channels)\n");
+}
+
 TEST_F(GdrTest, DumpDecodesTheStore) {
   const std::string store = dir.File("example.gdr");
   ASSERT_EQ(Gdr("import " + Example() + " " + store).status, 0);

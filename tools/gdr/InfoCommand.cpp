@@ -61,8 +61,9 @@ const char* FormatName(std::uint32_t format) {
 
 void PrintSummary(const CHeaderFile& h) {
   const double seconds = h.m_DataPoints * h.m_SamplingInterval / 1e6;
-  std::printf("Data file      %s\n", AnsiToUtf8(h.m_DataFile).c_str());
-  if (!h.m_MarkerFile.empty()) std::printf("Marker file    %s\n", AnsiToUtf8(h.m_MarkerFile).c_str());
+  auto shown = [](std::string_view ansi) { return EscapeControls(AnsiToUtf8(ansi)); };
+  std::printf("Data file      %s\n", shown(h.m_DataFile).c_str());
+  if (!h.m_MarkerFile.empty()) std::printf("Marker file    %s\n", shown(h.m_MarkerFile).c_str());
   std::printf("Layout         %s, %s%s", FormatName(h.m_SampleFormat),
               h.m_DataOrientation == MULTIPLEXED ? "multiplexed" : "vectorized",
               h.m_UseBigEndianOrder ? ", big-endian" : "");
@@ -73,12 +74,11 @@ void PrintSummary(const CHeaderFile& h) {
   for (std::size_t i = 0; i < h.m_Channels.size(); ++i) {
     const CChannelInfo& c = h.m_Channels[i];
     const std::string unit = c.UnitText.empty() ? (c.UnitCode == 0 ? "\xC2\xB5V" : "code " + std::to_string(c.UnitCode))
-                                                : WideToUtf8(c.UnitText);
-    std::printf("  %3zu  %-10s ref %-8s %s %s\n", i, AnsiToUtf8(c.Name).c_str(),
-                c.Reference.empty() ? "-" : AnsiToUtf8(c.Reference).c_str(), FloatText(c.Resolution).c_str(),
-                unit.c_str());
+                                                : EscapeControls(WideToUtf8(c.UnitText));
+    std::printf("  %3zu  %-10s ref %-8s %s %s\n", i, shown(c.Name).c_str(),
+                c.Reference.empty() ? "-" : shown(c.Reference).c_str(), FloatText(c.Resolution).c_str(), unit.c_str());
   }
-  if (!h.m_Comment.empty()) std::printf("Comment\n%s\n", AnsiToUtf8(h.m_Comment).c_str());
+  if (!h.m_Comment.empty()) std::printf("Comment\n%s\n", EscapeLines(AnsiToUtf8(h.m_Comment)).c_str());
 }
 
 }  // namespace
@@ -99,12 +99,12 @@ int RunInfo(const std::string& path, bool json) {
   if (json) {
     nlohmann::json out = {{"result", result}, {"message", message}};
     if (result == HEADER_PARSED) out["header"] = HeaderJson(header);
-    std::cout << out.dump(2) << "\n";
+    std::cout << EscapeControls(out.dump(2), Escapes::json) << "\n";
   } else if (result == HEADER_PARSED) {
     PrintSummary(header);
   } else if (result == HEADER_NOT_THIS_FORMAT) {
     Complain("not a header file of this format: " + path);
   }
-  if (result == HEADER_INVALID && !json) std::fprintf(stderr, "%s\n", message.c_str());
+  if (result == HEADER_INVALID && !json) std::fprintf(stderr, "%s\n", EscapeControls(message).c_str());
   return result;
 }

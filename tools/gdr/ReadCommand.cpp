@@ -68,20 +68,13 @@ std::vector<LONG> SelectChannels(const std::string& text, const StoreContents& s
   return channels;
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
-
 std::string CsvHeader(const std::vector<LONG>& channels, const StoreContents& store, std::int64_t values) {
   std::string line;
   for (std::size_t j = 0; j < channels.size(); ++j) {
     const std::size_t c = std::size_t(channels[j]);
     const std::string name = c < store.channels.size() ? AnsiToUtf8(store.channels[c].name) : std::to_string(c + 1);
     for (std::int64_t k = 0; k < values; ++k)
-      line += (line.empty() ? "" : ",") + CsvField(values > 1 ? name + "_" + std::to_string(k + 1) : name);
+      line += (line.empty() ? "" : ",") + CsvCell(values > 1 ? name + "_" + std::to_string(k + 1) : name);
   }
   return line + "\n";
 }

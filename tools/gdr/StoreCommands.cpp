@@ -98,7 +98,7 @@ nlohmann::json ContentsJson(const StoreContents& store) {
 
 void PrintContents(const nlohmann::json& j) {
   auto text = [](const nlohmann::json& value) {
-    return value.is_null() ? std::string("-") : value.is_string() ? value.get<std::string>() : value.dump();
+    return value.is_null() ? std::string("-") : value.is_string() ? EscapeControls(value.get<std::string>()) : value.dump();
   };
   std::printf("Class          %s\n", j["class_id"].get<std::string>().c_str());
   std::printf("Header         %s\nData           %s\n", text(j["header_path"]).c_str(), text(j["data_path"]).c_str());
@@ -107,7 +107,7 @@ void PrintContents(const nlohmann::json& j) {
               text(r["channels"]).c_str(), text(r["data_points"]).c_str(), text(r["sampling_interval"]).c_str(),
               text(r["data_type"]).c_str());
   std::printf("Channels      ");
-  for (const auto& c : j["channels"]) std::printf(" %s", c["name"].get<std::string>().c_str());
+  for (const auto& c : j["channels"]) std::printf(" %s", text(c["name"]).c_str());
   std::printf("\nMarkers        %zu\n", j["markers"].size());
   std::size_t shown = 0;
   for (const auto& m : j["markers"]) {
@@ -115,12 +115,11 @@ void PrintContents(const nlohmann::json& j) {
       std::printf("  ...\n");
       break;
     }
-    std::printf("  %8d  %-12s %s\n", m["position"].get<int>(), m["type"].get<std::string>().c_str(),
-                m["description"].get<std::string>().c_str());
+    std::printf("  %8d  %-12s %s\n", m["position"].get<int>(), text(m["type"]).c_str(), text(m["description"]).c_str());
   }
-  if (!j["comment_w"].is_null()) std::printf("Comment\n%s\n", j["comment_w"].get<std::string>().c_str());
+  if (!j["comment_w"].is_null()) std::printf("Comment\n%s\n", EscapeLines(j["comment_w"].get<std::string>()).c_str());
   std::printf("Streams       ");
-  for (const auto& [name, size] : j["streams"].items()) std::printf(" %s (%s)", name.c_str(), size.dump().c_str());
+  for (const auto& [name, size] : j["streams"].items()) std::printf(" %s (%s)", EscapeControls(name).c_str(), size.dump().c_str());
   std::printf("\n");
 }
 
@@ -190,7 +189,7 @@ int RunDump(const std::string& path, bool json) {
   }
   const nlohmann::json out = ContentsJson(contents);
   if (json)
-    std::cout << out.dump(2) << "\n";
+    std::cout << EscapeControls(out.dump(2), Escapes::json) << "\n";
   else
     PrintContents(out);
   return 0;

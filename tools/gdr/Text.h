@@ -15,5 +15,16 @@ std::string Utf8ToAnsiText(std::string_view text);
 WideString WidePath(const std::string& utf8);
 // The shortest text that reads back to the same float32.
 std::string FloatText(float value);
-// One line on stderr: "gdr: " and the text.
+// Text from a recording or a store made harmless for a terminal: the controls U+0000-U+001F, U+007F
+// and U+0080-U+009F of UTF-8 text as \xHH. In JSON text as \u00HH; there only U+007F and
+// U+0080-U+009F are touched, as the JSON writer escapes the others inside strings itself and the line
+// breaks outside strings are the layout's.
+enum class Escapes { text, json };
+std::string EscapeControls(std::string_view utf8, Escapes style = Escapes::text);
+// Text of several lines (a comment) escaped line by line; its line breaks (LF or CR LF) stay, as LF.
+std::string EscapeLines(std::string_view utf8);
+// A CSV cell that a spreadsheet takes as text, never as a formula: controls escaped, a cell beginning
+// with =, +, -, @, TAB or CR prefixed with ', and quoted when it holds a comma or a quote.
+std::string CsvCell(std::string_view utf8);
+// One line on stderr: "gdr: " and the text, with its controls escaped.
 void Complain(const std::string& text);
