@@ -7,8 +7,13 @@
 #include <sstream>
 
 #include "component/ReaderIdentity.h"
+#include "description/Properties.h"
+#include "host/HostToolbox.h"
+#include "host/PropertyStore.h"
+#include "host/StreamFiles.h"
 #include "header/HeaderCodes.h"
 #include "platform/ComRuntime.h"
+#include "platform/CompoundFile.h"
 #include "platform/Registry.h"
 #include "readers/BinaryReader.h"
 #include "support/Process.h"
@@ -301,6 +306,56 @@ TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
   CoTaskMemFree(block);
   EXPECT_TRUE(Slurp(output) == expected);
 }
+
+TEST_F(GdrTest, AStoreDeclaringMoreChannelsThanItDescribesIsRefused) {
+  const std::string store = dir.File("small.gdr");
+  ASSERT_EQ(Gdr("import " + Small() + " " + store).status, 0);
+  {
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(StgOpenStorage(WideString(store.begin(), store.end()).c_str(), nullptr,
+                             STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
+              S_OK);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_EQ(ReadWholeStream(storage.Get(), kHostPropertiesStream, bytes), S_OK);
+    std::optional<PropertyStore> properties = PropertyStore::Decode(bytes);
+    ASSERT_TRUE(properties);
+    const std::int32_t channels = 0x7FFFFFFF;
+    properties->Set(property_tag::kChannels, 0, std::span(reinterpret_cast<const std::uint8_t*>(&channels), 4));
+    ASSERT_EQ(WriteWholeStream(storage.Get(), kHostPropertiesStream, properties->Encode()), S_OK);
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+  }
+  const Outcome run = Gdr("read " + store);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: the store declares 2147483647 channels but describes 2\n");
+}
+
+TEST_F(GdrTest, ReadSaysHowManyOfTheDeclaredPointsTheDataFileHolds) {
+  std::string text = Slurp(Small());
+  text.insert(text.find("DataFormat"), "DataPoints=6\r\n");
+  const Outcome run = Gdr("read " + dir.Write("long.shdr", text));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "\"A,B\",C\n0.5,2\n1.5,4\n2.5,6\n3.5,8\n0,0\n0,0\n");
+  EXPECT_EQ(run.err, "gdr: the data file holds 4 of the 6 data points the recording declares; the rest read as 0\n");
+}
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)  // the sanitizer needs more address space than that
+// 200000 channels in a small header: gdr's memory stays bounded by the input, and a store that needs
+// more memory than there is ends in one line, never in an abort.
+TEST_F(GdrTest, MemoryStaysBoundedAndRunningOutOfItIsOneLine) {
+  dir.Write("many.eeg", std::string(400000, '\0'));
+  const std::string header = dir.Write(
+      "many.shdr",
+      "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=many.eeg\r\n"
+      "DataFormat=BINARY\r\nNumberOfChannels=200000\r\nSamplingInterval=1000\r\n");
+  ASSERT_EQ(Gdr("import " + header + " " + dir.File("many.gdr")).status, 0);
+  const std::string limited = "prlimit --as=100000000 " + std::string(GDR_EXECUTABLE);
+  ProgramRun run = RunProgram(limited, "info --json " + header, dir.File("stdout"), dir.File("stderr"));
+  EXPECT_EQ(run.status, 0) << Slurp(dir.File("stderr"));
+  run = RunProgram(limited, "dump " + dir.File("many.gdr"), dir.File("stdout"), dir.File("stderr"));
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(Slurp(dir.File("stderr")), "gdr: 0x8007000E out of memory\n");
+}
+#endif
 
 // The ProgID registered for the reader's class; empty when there is none.
 std::string RegisteredProgId() {

@@ -1,6 +1,5 @@
 // gdr info: the header parsed on its own, without a host.
 #include <cstdio>
-#include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
@@ -14,17 +13,18 @@ namespace {
 // A float32 as the JSON number that reads back to it.
 double JsonFloat(float value) { return std::stod(FloatText(value)); }
 
+nlohmann::json ChannelJson(const CChannelInfo& c) {
+  return {{"name", AnsiToUtf8(c.Name)},
+          {"reference", AnsiToUtf8(c.Reference)},
+          {"resolution", JsonFloat(c.Resolution)},
+          {"coordinates", {JsonFloat(c.Coordinates[0]), JsonFloat(c.Coordinates[1]), JsonFloat(c.Coordinates[2])}},
+          {"has_coordinates", c.HasCoordinates},
+          {"unit_code", c.UnitCode},
+          {"unit_text", WideToUtf8(c.UnitText)}};
+}
+
+// The header without its channels, which are written one at a time.
 nlohmann::json HeaderJson(const CHeaderFile& h) {
-  nlohmann::json channels = nlohmann::json::array();
-  for (const CChannelInfo& c : h.m_Channels)
-    channels.push_back(
-        {{"name", AnsiToUtf8(c.Name)},
-         {"reference", AnsiToUtf8(c.Reference)},
-         {"resolution", JsonFloat(c.Resolution)},
-         {"coordinates", {JsonFloat(c.Coordinates[0]), JsonFloat(c.Coordinates[1]), JsonFloat(c.Coordinates[2])}},
-         {"has_coordinates", c.HasCoordinates},
-         {"unit_code", c.UnitCode},
-         {"unit_text", WideToUtf8(c.UnitText)}});
   return {{"data_file", AnsiToUtf8(h.m_DataFile)},
           {"marker_file", AnsiToUtf8(h.m_MarkerFile)},
           {"sampling_interval", h.m_SamplingInterval},
@@ -50,8 +50,7 @@ nlohmann::json HeaderJson(const CHeaderFile& h) {
           {"segment_header_size", h.m_SegmentHeaderSize},
           {"trailer_size", h.m_TrailerSize},
           {"utf8", h.m_Utf8},
-          {"comment", AnsiToUtf8(h.m_Comment)},
-          {"channels", channels}};
+          {"comment", AnsiToUtf8(h.m_Comment)}};
 }
 
 const char* FormatName(std::uint32_t format) {
@@ -97,9 +96,15 @@ int RunInfo(const std::string& path, bool json) {
   }
   const std::string message = AnsiToUtf8(header.m_ErrorMessage);
   if (json) {
-    nlohmann::json out = {{"result", result}, {"message", message}};
-    if (result == HEADER_PARSED) out["header"] = HeaderJson(header);
-    std::cout << EscapeControls(out.dump(2), Escapes::json) << "\n";
+    std::string text = JsonMembers({{"result", result}, {"message", message}}, 0);
+    if (result == HEADER_PARSED) {
+      std::fputs((text + ",\n  \"header\": " + JsonMembers(HeaderJson(header), 1) + ",\n    \"channels\": ").c_str(),
+                 stdout);
+      WriteJsonArray(
+          stdout, header.m_Channels.size(), [&](std::size_t i) { return ChannelJson(header.m_Channels[i]); }, 2);
+      text = "\n  }";
+    }
+    std::fputs((text + "\n}\n").c_str(), stdout);
   } else if (result == HEADER_PARSED) {
     PrintSummary(header);
   } else if (result == HEADER_NOT_THIS_FORMAT) {

@@ -74,6 +74,32 @@ std::string CsvCell(std::string_view utf8) {
   return quoted + "\"";
 }
 
+namespace {
+
+// Text of nesting depth `depth`: each line after the first indented by two spaces per level.
+std::string Indented(const std::string& text, int depth) {
+  std::string shifted;
+  for (const char c : text) shifted += c == '\n' ? "\n" + std::string(std::size_t(2 * depth), ' ') : std::string(1, c);
+  return EscapeControls(shifted, Escapes::json);
+}
+
+}  // namespace
+
+std::string JsonMembers(const nlohmann::json& object, int depth) {
+  std::string text = object.dump(2);
+  text.pop_back();  // the closing brace
+  while (text.back() == '\n' || text.back() == ' ') text.pop_back();
+  return Indented(text, depth);
+}
+
+void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohmann::json(std::size_t)>& element,
+                    int depth) {
+  std::fputs(size ? "[" : "[]", out);
+  for (std::size_t i = 0; i < size; ++i)
+    std::fputs((Indented((i ? ",\n" : "\n") + element(i).dump(2), depth + 1)).c_str(), out);
+  if (size) std::fputs(Indented("\n]", depth).c_str(), out);
+}
+
 void Complain(const std::string& text) { std::fprintf(stderr, "gdr: %s\n", EscapeControls(text).c_str()); }
 
 WideString WidePath(const std::string& utf8) {

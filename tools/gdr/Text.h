@@ -1,6 +1,9 @@
 #pragma once
 // Output conventions of gdr: UTF-8 text, result codes as 0x and 8 upper-case hex digits, floats
 // that read back to the same float32.
+#include <cstdio>
+#include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
@@ -26,5 +29,12 @@ std::string EscapeLines(std::string_view utf8);
 // A CSV cell that a spreadsheet takes as text, never as a formula: controls escaped, a cell beginning
 // with =, +, -, @, TAB or CR prefixed with ', and quoted when it holds a comma or a quote.
 std::string CsvCell(std::string_view utf8);
+// JSON written in pieces, laid out as dump(2) lays it out, so that a long array never has to be held
+// whole. JsonMembers: the object at nesting depth `depth`, open for more members (its closing brace
+// left out). WriteJsonArray: an array at that depth, its elements made and written one at a time.
+// Both escape controls as EscapeControls does for JSON.
+std::string JsonMembers(const nlohmann::json& object, int depth);
+void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohmann::json(std::size_t)>& element,
+                    int depth);
 // One line on stderr: "gdr: " and the text, with its controls escaped.
 void Complain(const std::string& text);
