@@ -18,7 +18,7 @@ std::string DebugLogPath() { return "C:\\Tmp\\GenericDataReader.log"; }
 
 void AppendToDebugLog(std::string_view text) {
   const std::string path = DebugLogPath();
-  if (!PathExists(path)) return;                        // "a+t" would create it
+  if (!PathExists(path)) return;                      // "a+t" would create it
   std::FILE* file = std::fopen(path.c_str(), "a+t");  // text mode: line ends become CR LF
   if (!file) return;
   std::fwrite(text.data(), 1, text.size(), file);

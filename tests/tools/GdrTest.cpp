@@ -8,10 +8,10 @@
 
 #include "component/ReaderIdentity.h"
 #include "description/Properties.h"
+#include "header/HeaderCodes.h"
 #include "host/HostToolbox.h"
 #include "host/PropertyStore.h"
 #include "host/StreamFiles.h"
-#include "header/HeaderCodes.h"
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"
 #include "platform/Registry.h"
@@ -206,16 +206,17 @@ TEST_F(GdrTest, StoresGetTheUsersPermissions) {
 // Text from a recording reaches the terminal with its controls escaped, and CSV cells cannot be formulas.
 TEST_F(GdrTest, ControlsAreEscapedAndCellsAreNoFormulas) {
   // Windows-1252: 0x9D is the C1 control U+009D.
-  dir.Write("ctl.vmrk", "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\n"
-                        "Mk1=Stimulus,S\x9D\x1B]52;c;eA==\x07,1\r\n");
+  dir.Write("ctl.vmrk",
+            "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\n"
+            "Mk1=Stimulus,S\x9D\x1B]52;c;eA==\x07,1\r\n");
   const std::int16_t samples[4] = {1, 2, 3, 4};
   dir.Write("ctl.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));
-  const std::string header = dir.Write(
-      "ctl.shdr",
-      "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=ctl.eeg\r\n"
-      "MarkerFile=ctl.vmrk\r\nDataFormat=BINARY\r\nNumberOfChannels=4\r\nSamplingInterval=1000\r\n"
-      "[Channel Infos]\r\nCh1=\x1B[2J\x7F\r\nCh2==HYPERLINK(1)\r\nCh3=@x\r\nCh4=-1\r\n"
-      "[Comment]\r\nfirst\x1B[1A\r\nsecond\r\n");
+  const std::string header =
+      dir.Write("ctl.shdr",
+                "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=ctl.eeg\r\n"
+                "MarkerFile=ctl.vmrk\r\nDataFormat=BINARY\r\nNumberOfChannels=4\r\nSamplingInterval=1000\r\n"
+                "[Channel Infos]\r\nCh1=\x1B[2J\x7F\r\nCh2==HYPERLINK(1)\r\nCh3=@x\r\nCh4=-1\r\n"
+                "[Comment]\r\nfirst\x1B[1A\r\nsecond\r\n");
   const std::string store = dir.File("ctl.gdr");
   ASSERT_EQ(Gdr("import " + header + " " + store).status, 0);
   struct Row {
@@ -343,10 +344,10 @@ TEST_F(GdrTest, ReadSaysHowManyOfTheDeclaredPointsTheDataFileHolds) {
 // more memory than there is ends in one line, never in an abort.
 TEST_F(GdrTest, MemoryStaysBoundedAndRunningOutOfItIsOneLine) {
   dir.Write("many.eeg", std::string(400000, '\0'));
-  const std::string header = dir.Write(
-      "many.shdr",
-      "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=many.eeg\r\n"
-      "DataFormat=BINARY\r\nNumberOfChannels=200000\r\nSamplingInterval=1000\r\n");
+  const std::string header =
+      dir.Write("many.shdr",
+                "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=many.eeg\r\n"
+                "DataFormat=BINARY\r\nNumberOfChannels=200000\r\nSamplingInterval=1000\r\n");
   ASSERT_EQ(Gdr("import " + header + " " + dir.File("many.gdr")).status, 0);
   const std::string limited = "prlimit --as=100000000 " + std::string(GDR_EXECUTABLE);
   ProgramRun run = RunProgram(limited, "info --json " + header, dir.File("stdout"), dir.File("stderr"));

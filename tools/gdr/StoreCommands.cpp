@@ -97,7 +97,9 @@ nlohmann::json ContentsJson(const StoreContents& store) {
 
 void PrintContents(const nlohmann::json& j, const StoreContents& store) {
   auto text = [](const nlohmann::json& value) {
-    return value.is_null() ? std::string("-") : value.is_string() ? EscapeControls(value.get<std::string>()) : value.dump();
+    return value.is_null()     ? std::string("-")
+           : value.is_string() ? EscapeControls(value.get<std::string>())
+                               : value.dump();
   };
   std::printf("Class          %s\n", j["class_id"].get<std::string>().c_str());
   std::printf("Header         %s\nData           %s\n", text(j["header_path"]).c_str(), text(j["data_path"]).c_str());
