@@ -286,7 +286,9 @@ TEST_F(RegistryTest, OnlyAPrivateRegistryOfTheUsersOwnIsRead) {
     dir.Write(row.link ? "planted" : "registry", RegistryNaming(ProgramPath(GDR_TEST_MODULE)));
     if (row.link) std::filesystem::create_symlink(planted, registry);
     ::chmod(row.link ? planted.c_str() : registry.c_str(), row.fileMode);
-    if (row.otherOwner) ASSERT_EQ(::chown(registry.c_str(), 65534, 65534), 0);
+    if (row.otherOwner) {
+      ASSERT_EQ(::chown(registry.c_str(), 65534, 65534), 0);
+    }
     ::chmod(dir.Path().c_str(), row.folderMode);
     EXPECT_EQ(ActivateBothClass(), row.expected) << row.what;
     ::chmod(dir.Path().c_str(), 0700);
