@@ -242,6 +242,12 @@ TEST_F(GdrTest, ControlsAreEscapedAndCellsAreNoFormulas) {
   }
   const Outcome refused = Gdr("read " + store + " --channels \x1B[2J");
   EXPECT_EQ(refused.err, "gdr: no channel \\x1b[2J (the recording has 4 channels)\n");
+  std::string bad = Slurp(header);
+  bad.replace(bad.find("BINARY"), 6, "\x1B[2J");
+  const Outcome invalid = Gdr("import " + dir.Write("bad.shdr", bad) + " " + store);
+  EXPECT_EQ(invalid.err,
+            dir.File("bad.shdr") +
+                ":\"DataFormat\" key has invalid value \"\\x1b[2J\".\ngdr: OpenRawFile failed: 0x80041003\n");
 }
 
 TEST_F(GdrTest, DumpDecodesTheStore) {

@@ -24,8 +24,9 @@ std::string ModuleBesideExecutable() {
 
 ReaderModule::ReaderModule() {
   OleInitialize(nullptr);
-  // The component's messages, one line each, in UTF-8.
-  SetHostMessageSink([](const std::string& text) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str()); });
+  // The component's messages, one line each, in UTF-8 with their controls escaped.
+  SetHostMessageSink(
+      [](const std::string& text) { std::fprintf(stderr, "%s\n", EscapeControls(AnsiToUtf8(text)).c_str()); });
 }
 
 ReaderModule::~ReaderModule() {
