@@ -8,7 +8,6 @@
 #include "platform/ComPtr.h"
 #include "platform/ComRuntime.h"
 #include "platform/DebugLogFile.h"
-#include "platform/Files.h"
 #include "platform/MessageBox.h"
 
 void DisplayError(const std::string& text) noexcept {
@@ -26,7 +25,6 @@ void DisplayError(const std::string& text) noexcept {
 }
 
 void WriteDebugLog(const char* format, ...) noexcept {
-  if (!PathExists(kDebugLogPath)) return;
   char message[1024];
   va_list values;
   va_start(values, format);
@@ -34,7 +32,7 @@ void WriteDebugLog(const char* format, ...) noexcept {
   va_end(values);
   char line[1024 + 32];
   const int length = std::snprintf(line, sizeof line, "GenericDataReader > %s", message);
-  if (length > 0) AppendToTextFile(kDebugLogPath, std::string_view(line, std::size_t(length)));
+  if (length > 0) AppendToDebugLog(std::string_view(line, std::size_t(length)));
 }
 
 HRESULT ResultOfCurrentException() noexcept {

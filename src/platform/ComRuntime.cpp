@@ -57,6 +57,8 @@ HRESULT GetRegisteredClassObject(REFCLSID clsid, REFIID iid, void** object) {
   const LONG found = RegQueryValueExA(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
   RegCloseKey(opened);
   if (found != ERROR_SUCCESS) return REGDB_E_CLASSNOTREG;
+  // A relative path would be searched for, or resolved against the current folder.
+  if (path[0] != '/') return CO_E_DLLNOTFOUND;
 
   ClassTable& table = Table();
   HMODULE module;

@@ -4,11 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "platform/CodePages.h"
 #include "platform/CompoundFile.h"
+#include "platform/Descriptor.h"
+#include "platform/FileReplace.h"
 
 namespace {
 
@@ -38,48 +42,30 @@ HRESULT FromErrno(int error, HRESULT otherwise) {
   }
 }
 
-// Closes a descriptor when it goes.
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor) : m_Descriptor(descriptor) {}
-  ~Descriptor() {
-    if (m_Descriptor >= 0) ::close(m_Descriptor);
+// A new file beside `path`, created exclusively with the permissions that new files get (0666 less
+// the umask); its name in `name`.
+Descriptor CreateBeside(const std::string& path, std::string& name) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x", unsigned(random()));
+    name = path + suffix;
+    Descriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.Get() >= 0 || errno != EEXIST) return file;
   }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return m_Descriptor; }
-  int Release() { return std::exchange(m_Descriptor, -1); }
-
- private:
-  int m_Descriptor;
-};
-
-bool WriteAll(int descriptor, const std::uint8_t* bytes, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(descriptor, bytes, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes += written;
-    size -= std::size_t(written);
-  }
-  return true;
+  return Descriptor();
 }
 
 // Writes a new file beside the old one, flushes it, and renames it over the old one; on any failure
-// the old file stays as it was.
-HRESULT WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::string temporary = path + ".XXXXXX";
-  Descriptor file(::mkstemp(temporary.data()));
+// the old file stays as it was. `keepMode`: the new file takes the old one's permission bits (when
+// the old one is the user's own); otherwise it is a new file with the permissions new files get.
+HRESULT WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, bool keepMode) {
+  std::string temporary;
+  Descriptor file = CreateBeside(path, temporary);
   if (file.Get() < 0) return FromErrno(errno, STG_E_WRITEFAULT);
-  struct stat old {};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  if (::fchmod(file.Get(), mode) != 0 || !WriteAll(file.Get(), bytes.data(), bytes.size()) ||
-      ::fsync(file.Get()) != 0 || ::close(file.Release()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return FromErrno(error, STG_E_WRITEFAULT);
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+  if (!WriteAll(file.Get(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) ||
+      ::fsync(file.Get()) != 0 || ::close(file.Release()) != 0 ||
+      !(keepMode ? RenameOver(temporary, path) : ::rename(temporary.c_str(), path.c_str()) == 0)) {
     const int error = errno;
     ::unlink(temporary.c_str());
     return FromErrno(error, STG_E_WRITEFAULT);
@@ -123,7 +109,7 @@ HRESULT OpenFileStorage(const std::string& path, std::shared_ptr<StorageNode> ro
     if (!writable) return STG_E_ACCESSDENIED;
     std::vector<std::uint8_t> bytes;
     const HRESULT encoded = EncodeCompoundFile(*root, bytes);
-    return FAILED(encoded) ? encoded : WriteAtomically(path, bytes);
+    return FAILED(encoded) ? encoded : WriteAtomically(path, bytes, true);
   };
   *storage = OpenStorageTree(root, mode, commit).Detach();
   return S_OK;
@@ -142,7 +128,7 @@ HRESULT StgCreateDocfile(const WCHAR* path, DWORD mode, DWORD, IStorage** storag
   auto root = std::make_shared<StorageNode>();
   std::vector<std::uint8_t> empty;
   if (const HRESULT encoded = EncodeCompoundFile(*root, empty); FAILED(encoded)) return encoded;
-  if (const HRESULT written = WriteAtomically(native, empty); FAILED(written)) return written;
+  if (const HRESULT written = WriteAtomically(native, empty, false); FAILED(written)) return written;
   return OpenFileStorage(native, root, mode, storage);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // A small registry with the Windows registry's functions, for the keys that COM activation and the
 // host's registration use. It lives in one text file: $GDR_REGISTRY when set, else
-// $XDG_CONFIG_HOME/generic-data-reader/registry (or ~/.config/...). Each key is a line "[path]",
-// followed by its values as "name=data" ("@" names the default value). Only string values exist.
+// $XDG_CONFIG_HOME/generic-data-reader/registry (or ~/.config/...); without either there is none.
+// It is read only when it and its folder belong to the user and no one else can write them. Each key
+// is a line "[path]", followed by its values as "name=data" ("@" names the default value). Only
+// string values exist.
 #include <string>
 
 #include "platform/WinTypes.h"
@@ -39,6 +41,6 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
 LONG RegDeleteTreeA(HKEY key, const char* subKey);
 LONG RegCloseKey(HKEY key);
 
-// The registry file in use.
+// The registry file in use; empty when there is none.
 std::string RegistryFilePath();
 #endif

@@ -14,24 +14,38 @@
 #include "platform/MemoryStorage.h"
 #include "support/TempDir.h"
 
-// The fixed debug log file, removed before and after a test; Switch() creates it, which turns the
-// log on, and Text() reads what the component wrote.
+// The debug log file, removed before and after a test; SwitchOn() creates it, which turns the log on,
+// and Text() reads what the component wrote. On this platform the user's state folder is the test's own.
 class DebugLogFile {
  public:
-  DebugLogFile() { std::filesystem::remove(kDebugLogPath); }
-  ~DebugLogFile() { std::filesystem::remove(kDebugLogPath); }
+  DebugLogFile() {
+#if !defined(_WIN32)
+    setenv("XDG_STATE_HOME", m_State.Path().c_str(), 1);
+#endif
+    std::filesystem::remove(Path());
+  }
+  ~DebugLogFile() {
+    std::filesystem::remove(Path());
+#if !defined(_WIN32)
+    unsetenv("XDG_STATE_HOME");
+#endif
+  }
   DebugLogFile(const DebugLogFile&) = delete;
   DebugLogFile& operator=(const DebugLogFile&) = delete;
+  static std::string Path() { return DebugLogPath(); }
   void SwitchOn() const {
-    std::filesystem::create_directories(std::filesystem::path(kDebugLogPath).parent_path());
-    std::ofstream(kDebugLogPath).close();
+    std::filesystem::create_directories(std::filesystem::path(Path()).parent_path());
+    std::ofstream(Path()).close();
   }
   std::string Text() const {
-    std::ifstream in(kDebugLogPath);  // text mode: the Windows build ends its lines with CR LF
+    std::ifstream in(Path());  // text mode: the Windows build ends its lines with CR LF
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
   }
+
+ private:
+  TempDir m_State;
 };
 
 inline constexpr std::string_view kIdentification = "Tarvo Sylvex Data Exchange Header File Version 1.0";

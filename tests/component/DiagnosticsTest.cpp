@@ -9,6 +9,10 @@
 #include "doubles/HostDoubles.h"
 #include "platform/DebugLogFile.h"
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 namespace {
 
 // What the last-resort message box leaves on stderr: this platform writes it there. The Windows
@@ -94,7 +98,7 @@ class DebugLogTest : public ::testing::Test {
 
 TEST_F(DebugLogTest, NothingIsWrittenOrCreatedWithoutTheFile) {
   WriteDebugLog("OpenRawFile: %s\n", "/x.shdr");
-  EXPECT_FALSE(std::filesystem::exists(kDebugLogPath));
+  EXPECT_FALSE(std::filesystem::exists(DebugLogFile::Path()));
 }
 
 TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefix) {
@@ -109,5 +113,50 @@ TEST_F(DebugLogTest, LongMessagesAreCutTo1023Characters) {
   WriteDebugLog("%s", std::string(5000, 'a').c_str());
   EXPECT_EQ(Log(), "GenericDataReader > " + std::string(1023, 'a'));
 }
+
+#if !defined(_WIN32)
+TEST(DebugLogPathTest, TheLogLiesInTheUsersOwnStateFolder) {
+  struct Row {
+    const char* state;  // XDG_STATE_HOME; nullptr: unset
+    const char* home;   // HOME; nullptr: unset
+    std::string path;
+  };
+  const Row rows[] = {
+      {"/s", "/h", "/s/generic-data-reader/GenericDataReader.log"},
+      {nullptr, "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
+      {"relative", "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
+      {"", "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
+      {nullptr, nullptr, ""},  // no folder of the user's own: no log, never a shared folder
+      {nullptr, "relative", ""},
+  };
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  for (const Row& row : rows) {
+    row.state ? setenv("XDG_STATE_HOME", row.state, 1) : unsetenv("XDG_STATE_HOME");
+    row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
+    EXPECT_EQ(DebugLogPath(), row.path) << (row.state ? row.state : "-") << " " << (row.home ? row.home : "-");
+  }
+  unsetenv("XDG_STATE_HOME");
+  setenv("HOME", home.c_str(), 1);
+}
+
+TEST_F(DebugLogTest, ALinkAtTheLogsPlaceIsNotFollowed) {
+  log.SwitchOn();
+  const std::filesystem::path target = std::filesystem::path(DebugLogFile::Path()).parent_path() / "bashrc";
+  std::ofstream(target) << "keep\n";
+  std::filesystem::remove(DebugLogFile::Path());
+  std::filesystem::create_symlink(target, DebugLogFile::Path());
+  WriteDebugLog("WriteProperties: %s\n", "$(command)");
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep\n");
+}
+
+TEST_F(DebugLogTest, AFileOfAnotherUserIsNotWritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give the file to another user";
+  log.SwitchOn();
+  ASSERT_EQ(chown(DebugLogFile::Path().c_str(), 65534, 65534), 0);  // nobody
+  WriteDebugLog("GetProperties\n");
+  EXPECT_EQ(Log(), "");
+}
+#endif
 
 }  // namespace

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "platform/ComObject.h"
 #include "platform/ComRuntime.h"
@@ -202,6 +209,121 @@ TEST_F(RegistryTest, AClassRegisteredToAModuleIsLoadedFromIt) {
   EXPECT_EQ(notLoaded, CO_E_DLLNOTFOUND);
 #endif
 }
+
+#if !defined(_WIN32)
+// The registry's place follows the user's own folders and never falls back to a shared one.
+TEST(RegistryPath, OnlyTheUsersOwnFolders) {
+  struct Row {
+    const char* config;  // XDG_CONFIG_HOME; nullptr: unset
+    const char* home;    // HOME; nullptr: unset
+    std::string path;
+  };
+  const Row rows[] = {
+      {"/c", "/h", "/c/generic-data-reader/registry"},
+      {nullptr, "/h", "/h/.config/generic-data-reader/registry"},
+      {"relative", "/h", "/h/.config/generic-data-reader/registry"},
+      {nullptr, nullptr, ""},
+      {"", "relative", ""},
+  };
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  unsetenv("GDR_REGISTRY");
+  for (const Row& row : rows) {
+    row.config ? setenv("XDG_CONFIG_HOME", row.config, 1) : unsetenv("XDG_CONFIG_HOME");
+    row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
+    EXPECT_EQ(RegistryFilePath(), row.path) << (row.config ? row.config : "-") << " " << (row.home ? row.home : "-");
+  }
+  unsetenv("XDG_CONFIG_HOME");
+  setenv("HOME", home.c_str(), 1);
+}
+
+// A registry that names the test module for kBothClass, written as another user could plant it.
+std::string RegistryNaming(const std::string& module) {
+  return "[HKEY_CLASSES_ROOT\\CLSID\\" + GuidToString(kBothClass) + "\\InprocServer32]\n@=" + module + "\n";
+}
+
+HRESULT ActivateBothClass() {
+  ComPtr<IUnknown> made;
+  return CoCreateInstance(kBothClass, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid());
+}
+
+TEST_F(RegistryTest, WithoutAFolderOfTheUsersOwnThereIsNoRegistry) {
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  unsetenv("GDR_REGISTRY");
+  unsetenv("HOME");
+  setenv("TMPDIR", dir.Path().c_str(), 1);
+  dir.Write("generic-data-reader/registry", RegistryNaming(ProgramPath(GDR_TEST_MODULE)));
+  std::filesystem::permissions(dir.File("generic-data-reader"), std::filesystem::perms::owner_all);
+  EXPECT_EQ(ActivateBothClass(), REGDB_E_CLASSNOTREG);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_ACCESS_DENIED);
+  unsetenv("TMPDIR");
+  setenv("HOME", home.c_str(), 1);
+  setenv("GDR_REGISTRY", dir.File("registry").c_str(), 1);
+}
+
+TEST_F(RegistryTest, OnlyAPrivateRegistryOfTheUsersOwnIsRead) {
+  struct Row {
+    const char* what;
+    mode_t folderMode, fileMode;
+    bool otherOwner, link;
+    HRESULT expected;
+  };
+  const Row rows[] = {
+      {"private", 0700, 0600, false, false, S_OK},
+      {"readable by others", 0755, 0644, false, false, S_OK},
+      {"folder writable by others", 0777, 0600, false, false, REGDB_E_CLASSNOTREG},
+      {"folder writable by the group", 0770, 0600, false, false, REGDB_E_CLASSNOTREG},
+      {"file writable by others", 0700, 0666, false, false, REGDB_E_CLASSNOTREG},
+      {"file writable by the group", 0700, 0620, false, false, REGDB_E_CLASSNOTREG},
+      {"file of another user", 0700, 0600, true, false, REGDB_E_CLASSNOTREG},
+      {"a link", 0700, 0600, false, true, REGDB_E_CLASSNOTREG},
+  };
+  const std::string registry = dir.File("registry"), planted = dir.File("planted");
+  for (const Row& row : rows) {
+    if (row.otherOwner && geteuid() != 0) continue;  // only root can give the file away
+    std::filesystem::remove(registry);
+    dir.Write(row.link ? "planted" : "registry", RegistryNaming(ProgramPath(GDR_TEST_MODULE)));
+    if (row.link) std::filesystem::create_symlink(planted, registry);
+    ::chmod(row.link ? planted.c_str() : registry.c_str(), row.fileMode);
+    if (row.otherOwner) {
+      ASSERT_EQ(::chown(registry.c_str(), 65534, 65534), 0);
+    }
+    ::chmod(dir.Path().c_str(), row.folderMode);
+    EXPECT_EQ(ActivateBothClass(), row.expected) << row.what;
+    ::chmod(dir.Path().c_str(), 0700);
+  }
+}
+
+TEST_F(RegistryTest, OnlyAbsoluteModulePathsAreLoaded) {
+  const std::filesystem::path module = ProgramPath(GDR_TEST_MODULE);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(module.parent_path());
+  dir.Write("registry", RegistryNaming("./" + module.filename().string()));
+  EXPECT_EQ(ActivateBothClass(), CO_E_DLLNOTFOUND);
+  std::filesystem::current_path(before);
+}
+
+TEST_F(RegistryTest, SavingFollowsNoLinkPlantedBesideTheRegistry) {
+  const std::string target = dir.Write("bashrc", "keep\n");
+  std::filesystem::create_symlink(target, dir.File("registry.new"));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{X}", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep\n");
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{X}", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  struct stat status {};
+  ASSERT_EQ(::stat(dir.File("registry").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID\\{X}");
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++files;
+  EXPECT_EQ(files, 3u);  // the registry, the link and its target: no temporary file is left
+}
+#endif
 
 TEST(ComError, MessagesForCodesWithAndWithoutText) {
 #if !defined(_WIN32)  // this platform's copies of the Windows texts; the Windows build asks the system

@@ -7,13 +7,22 @@
 #include <sstream>
 
 #include "component/ReaderIdentity.h"
+#include "description/Properties.h"
 #include "header/HeaderCodes.h"
+#include "host/HostToolbox.h"
+#include "host/PropertyStore.h"
+#include "host/StreamFiles.h"
 #include "platform/ComRuntime.h"
+#include "platform/CompoundFile.h"
 #include "platform/Registry.h"
 #include "readers/BinaryReader.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/TestRegistry.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -158,6 +167,89 @@ TEST_F(GdrTest, ImportReplacesAStoreOnlyWhenItSucceeds) {
   EXPECT_FALSE(std::filesystem::exists(store + ".importing"));
 }
 
+#if !defined(_WIN32)
+TEST_F(GdrTest, StoresGetTheUsersPermissions) {
+  struct Row {
+    const char* what;
+    mode_t umask;
+    int oldStore, leftover;  // their modes; -1: none
+    mode_t expected;
+  };
+  const Row rows[] = {
+      {"new store", 077, -1, -1, 0600},
+      {"new store", 022, -1, -1, 0644},
+      {"re-import over a private store", 022, 0600, -1, 0600},
+      {"re-import over a shared store", 077, 0664, -1, 0664},
+      {"special bits are not kept", 022, 06755, -1, 0755},
+      {"a leftover passes nothing on", 077, -1, 04777, 0600},
+  };
+  const std::string header = Small(), store = dir.File("rec.gdr");
+  for (const Row& row : rows) {
+    std::filesystem::remove(store);
+    std::filesystem::remove(store + ".importing");
+    if (row.oldStore >= 0) {
+      ASSERT_EQ(Gdr("import " + header + " " + store).status, 0);
+      chmod(store.c_str(), mode_t(row.oldStore));
+    }
+    if (row.leftover >= 0) chmod(dir.Write("rec.gdr.importing", "x").c_str(), mode_t(row.leftover));
+    const mode_t before = umask(row.umask);
+    const Outcome run = Gdr("import " + header + " " + store);
+    umask(before);
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat status {};
+    ASSERT_EQ(stat(store.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, row.expected) << row.what;
+  }
+}
+#endif
+
+// Text from a recording reaches the terminal with its controls escaped, and CSV cells cannot be formulas.
+TEST_F(GdrTest, ControlsAreEscapedAndCellsAreNoFormulas) {
+  // Windows-1252: 0x9D is the C1 control U+009D.
+  dir.Write("ctl.vmrk",
+            "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\n"
+            "Mk1=Stimulus,S\x9D\x1B]52;c;eA==\x07,1\r\n");
+  const std::int16_t samples[4] = {1, 2, 3, 4};
+  dir.Write("ctl.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));
+  const std::string header =
+      dir.Write("ctl.shdr",
+                "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=ctl.eeg\r\n"
+                "MarkerFile=ctl.vmrk\r\nDataFormat=BINARY\r\nNumberOfChannels=4\r\nSamplingInterval=1000\r\n"
+                "[Channel Infos]\r\nCh1=\x1B[2J\x7F\r\nCh2==HYPERLINK(1)\r\nCh3=@x\r\nCh4=-1\r\n"
+                "[Comment]\r\nfirst\x1B[1A\r\nsecond\r\n");
+  const std::string store = dir.File("ctl.gdr");
+  ASSERT_EQ(Gdr("import " + header + " " + store).status, 0);
+  struct Row {
+    std::string arguments, expected;  // expected: a part of the output
+  };
+  const Row rows[] = {
+      {"info " + header, "\\x1b[2J\\x7f"},
+      {"info " + header, "Comment\nfirst\\x1b[1A\nsecond\n"},
+      {"info --json " + header, "\"\\u001b[2J\\u007f\""},
+      {"dump " + store, "S\\x9d\\x1b]52;c;eA==\\x07"},
+      {"dump --json " + store, "\"S\\u009d\\u001b]52;c;eA==\\u0007\""},
+      {"read " + store, "\\x1b[2J\\x7f,'=HYPERLINK(1),'@x,'-1\n"},
+  };
+  for (const Row& row : rows) {
+    const Outcome run = Gdr(row.arguments);
+    EXPECT_EQ(run.status, 0) << row.arguments << "\n" << run.err;
+    EXPECT_NE(run.out.find(row.expected), std::string::npos) << row.arguments << "\n" << run.out;
+    for (std::size_t i = 0; i < run.out.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(run.out[i]);
+      EXPECT_FALSE((c < 0x20 && c != '\n') || c == 0x7F || (c == 0xC2 && (run.out[i + 1] & 0xE0) == 0x80))
+          << row.arguments << ": a raw control at " << i;
+    }
+  }
+  const Outcome refused = Gdr("read " + store + " --channels \x1B[2J");
+  EXPECT_EQ(refused.err, "gdr: no channel \\x1b[2J (the recording has 4 channels)\n");
+  std::string bad = Slurp(header);
+  bad.replace(bad.find("BINARY"), 6, "\x1B[2J");
+  const Outcome invalid = Gdr("import " + dir.Write("bad.shdr", bad) + " " + store);
+  EXPECT_EQ(invalid.err,
+            dir.File("bad.shdr") +
+                ":\"DataFormat\" key has invalid value \"\\x1b[2J\".\ngdr: OpenRawFile failed: 0x80041003\n");
+}
+
 TEST_F(GdrTest, DumpDecodesTheStore) {
   const std::string store = dir.File("example.gdr");
   ASSERT_EQ(Gdr("import " + Example() + " " + store).status, 0);
@@ -280,6 +372,56 @@ TEST_F(GdrTest, FileNamesThatAreNotAscii) {
       EXPECT_EQ(run.status, 2) << command;
       EXPECT_EQ(run.err, "gdr: " + name + beyond) << command;
     }
+}
+#endif
+
+TEST_F(GdrTest, AStoreDeclaringMoreChannelsThanItDescribesIsRefused) {
+  const std::string store = dir.File("small.gdr");
+  ASSERT_EQ(Gdr("import " + Small() + " " + store).status, 0);
+  {
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(StgOpenStorage(WideString(store.begin(), store.end()).c_str(), nullptr,
+                             STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive()),
+              S_OK);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_EQ(ReadWholeStream(storage.Get(), kHostPropertiesStream, bytes), S_OK);
+    std::optional<PropertyStore> properties = PropertyStore::Decode(bytes);
+    ASSERT_TRUE(properties);
+    const std::int32_t channels = 0x7FFFFFFF;
+    properties->Set(property_tag::kChannels, 0, std::span(reinterpret_cast<const std::uint8_t*>(&channels), 4));
+    ASSERT_EQ(WriteWholeStream(storage.Get(), kHostPropertiesStream, properties->Encode()), S_OK);
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+  }
+  const Outcome run = Gdr("read " + store);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: the store declares 2147483647 channels but describes 2\n");
+}
+
+TEST_F(GdrTest, ReadSaysHowManyOfTheDeclaredPointsTheDataFileHolds) {
+  std::string text = Slurp(Small());
+  text.insert(text.find("DataFormat"), "DataPoints=6\r\n");
+  const Outcome run = Gdr("read " + dir.Write("long.shdr", text));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "\"A,B\",C\n0.5,2\n1.5,4\n2.5,6\n3.5,8\n0,0\n0,0\n");
+  EXPECT_EQ(run.err, "gdr: the data file holds 4 of the 6 data points the recording declares; the rest read as 0\n");
+}
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)  // the sanitizer needs more address space than that
+// 200000 channels in a small header: gdr's memory stays bounded by the input, and a store that needs
+// more memory than there is ends in one line, never in an abort.
+TEST_F(GdrTest, MemoryStaysBoundedAndRunningOutOfItIsOneLine) {
+  dir.Write("many.eeg", std::string(400000, '\0'));
+  const std::string header =
+      dir.Write("many.shdr",
+                "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=many.eeg\r\n"
+                "DataFormat=BINARY\r\nNumberOfChannels=200000\r\nSamplingInterval=1000\r\n");
+  ASSERT_EQ(Gdr("import " + header + " " + dir.File("many.gdr")).status, 0);
+  const std::string limited = "prlimit --as=100000000 " + std::string(GDR_EXECUTABLE);
+  ProgramRun run = RunProgram(limited, "info --json " + header, dir.File("stdout"), dir.File("stderr"));
+  EXPECT_EQ(run.status, 0) << Slurp(dir.File("stderr"));
+  run = RunProgram(limited, "dump " + dir.File("many.gdr"), dir.File("stdout"), dir.File("stderr"));
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(Slurp(dir.File("stderr")), "gdr: 0x8007000E out of memory\n");
 }
 #endif
 

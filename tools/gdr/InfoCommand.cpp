@@ -1,6 +1,5 @@
 // gdr info: the header parsed on its own, without a host.
 #include <cstdio>
-#include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
@@ -14,17 +13,18 @@ namespace {
 // A float32 as the JSON number that reads back to it.
 double JsonFloat(float value) { return std::stod(FloatText(value)); }
 
+nlohmann::json ChannelJson(const CChannelInfo& c) {
+  return {{"name", AnsiToUtf8(c.Name)},
+          {"reference", AnsiToUtf8(c.Reference)},
+          {"resolution", JsonFloat(c.Resolution)},
+          {"coordinates", {JsonFloat(c.Coordinates[0]), JsonFloat(c.Coordinates[1]), JsonFloat(c.Coordinates[2])}},
+          {"has_coordinates", c.HasCoordinates},
+          {"unit_code", c.UnitCode},
+          {"unit_text", WideToUtf8(c.UnitText)}};
+}
+
+// The header without its channels, which are written one at a time.
 nlohmann::json HeaderJson(const CHeaderFile& h) {
-  nlohmann::json channels = nlohmann::json::array();
-  for (const CChannelInfo& c : h.m_Channels)
-    channels.push_back(
-        {{"name", AnsiToUtf8(c.Name)},
-         {"reference", AnsiToUtf8(c.Reference)},
-         {"resolution", JsonFloat(c.Resolution)},
-         {"coordinates", {JsonFloat(c.Coordinates[0]), JsonFloat(c.Coordinates[1]), JsonFloat(c.Coordinates[2])}},
-         {"has_coordinates", c.HasCoordinates},
-         {"unit_code", c.UnitCode},
-         {"unit_text", WideToUtf8(c.UnitText)}});
   return {{"data_file", AnsiToUtf8(h.m_DataFile)},
           {"marker_file", AnsiToUtf8(h.m_MarkerFile)},
           {"sampling_interval", h.m_SamplingInterval},
@@ -50,8 +50,7 @@ nlohmann::json HeaderJson(const CHeaderFile& h) {
           {"segment_header_size", h.m_SegmentHeaderSize},
           {"trailer_size", h.m_TrailerSize},
           {"utf8", h.m_Utf8},
-          {"comment", AnsiToUtf8(h.m_Comment)},
-          {"channels", channels}};
+          {"comment", AnsiToUtf8(h.m_Comment)}};
 }
 
 const char* FormatName(std::uint32_t format) {
@@ -61,8 +60,9 @@ const char* FormatName(std::uint32_t format) {
 
 void PrintSummary(const CHeaderFile& h) {
   const double seconds = h.m_DataPoints * h.m_SamplingInterval / 1e6;
-  std::printf("Data file      %s\n", AnsiToUtf8(h.m_DataFile).c_str());
-  if (!h.m_MarkerFile.empty()) std::printf("Marker file    %s\n", AnsiToUtf8(h.m_MarkerFile).c_str());
+  auto shown = [](std::string_view ansi) { return EscapeControls(AnsiToUtf8(ansi)); };
+  std::printf("Data file      %s\n", shown(h.m_DataFile).c_str());
+  if (!h.m_MarkerFile.empty()) std::printf("Marker file    %s\n", shown(h.m_MarkerFile).c_str());
   std::printf("Layout         %s, %s%s", FormatName(h.m_SampleFormat),
               h.m_DataOrientation == MULTIPLEXED ? "multiplexed" : "vectorized",
               h.m_UseBigEndianOrder ? ", big-endian" : "");
@@ -73,12 +73,11 @@ void PrintSummary(const CHeaderFile& h) {
   for (std::size_t i = 0; i < h.m_Channels.size(); ++i) {
     const CChannelInfo& c = h.m_Channels[i];
     const std::string unit = c.UnitText.empty() ? (c.UnitCode == 0 ? "\xC2\xB5V" : "code " + std::to_string(c.UnitCode))
-                                                : WideToUtf8(c.UnitText);
-    std::printf("  %3zu  %-10s ref %-8s %s %s\n", i, AnsiToUtf8(c.Name).c_str(),
-                c.Reference.empty() ? "-" : AnsiToUtf8(c.Reference).c_str(), FloatText(c.Resolution).c_str(),
-                unit.c_str());
+                                                : EscapeControls(WideToUtf8(c.UnitText));
+    std::printf("  %3zu  %-10s ref %-8s %s %s\n", i, shown(c.Name).c_str(),
+                c.Reference.empty() ? "-" : shown(c.Reference).c_str(), FloatText(c.Resolution).c_str(), unit.c_str());
   }
-  if (!h.m_Comment.empty()) std::printf("Comment\n%s\n", AnsiToUtf8(h.m_Comment).c_str());
+  if (!h.m_Comment.empty()) std::printf("Comment\n%s\n", EscapeLines(AnsiToUtf8(h.m_Comment)).c_str());
 }
 
 }  // namespace
@@ -107,14 +106,20 @@ int RunInfo(const std::string& path, bool json) {
   }
   const std::string message = AnsiToUtf8(header.m_ErrorMessage);
   if (json) {
-    nlohmann::json out = {{"result", result}, {"message", message}};
-    if (result == HEADER_PARSED) out["header"] = HeaderJson(header);
-    std::cout << out.dump(2) << "\n";
+    std::string text = JsonMembers({{"result", result}, {"message", message}}, 0);
+    if (result == HEADER_PARSED) {
+      std::fputs((text + ",\n  \"header\": " + JsonMembers(HeaderJson(header), 1) + ",\n    \"channels\": ").c_str(),
+                 stdout);
+      WriteJsonArray(
+          stdout, header.m_Channels.size(), [&](std::size_t i) { return ChannelJson(header.m_Channels[i]); }, 2);
+      text = "\n  }";
+    }
+    std::fputs((text + "\n}\n").c_str(), stdout);
   } else if (result == HEADER_PARSED) {
     PrintSummary(header);
   } else if (result == HEADER_NOT_THIS_FORMAT) {
     Complain("not a header file of this format: " + path);
   }
-  if (result == HEADER_INVALID && !json) std::fprintf(stderr, "%s\n", message.c_str());
+  if (result == HEADER_INVALID && !json) std::fprintf(stderr, "%s\n", EscapeControls(message).c_str());
   return result;
 }

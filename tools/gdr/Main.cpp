@@ -1,6 +1,7 @@
 // gdr: imports, inspects and reads EEG recordings of the generic exchange format, as a host does.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <new>
 
 #include "Commands.h"
 
@@ -63,11 +64,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gdr: %s (see gdr --help)\n", error.what());
     return 2;
   }
-  if (info->parsed()) return RunInfo(header, json);
-  if (import->parsed()) return RunImport(header, store);
-  if (dump->parsed()) return RunDump(store, json);
-  if (readCommand->parsed()) return RunRead(read);
-  if (registerCommand->parsed()) return RunRegister(false);
-  if (unregisterCommand->parsed()) return RunRegister(true);
+  try {
+    if (info->parsed()) return RunInfo(header, json);
+    if (import->parsed()) return RunImport(header, store);
+    if (dump->parsed()) return RunDump(store, json);
+    if (readCommand->parsed()) return RunRead(read);
+    if (registerCommand->parsed()) return RunRegister(false);
+    if (unregisterCommand->parsed()) return RunRegister(true);
+  } catch (const std::bad_alloc&) {
+    // A recording or store that asks for more memory than there is ends the command, never in an abort.
+    std::fputs("gdr: 0x8007000E out of memory\n", stderr);
+    return 3;
+  }
   return 2;
 }

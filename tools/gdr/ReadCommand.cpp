@@ -14,6 +14,7 @@
 #include "platform/CompoundFile.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
+#include "readers/BinaryReader.h"
 
 namespace {
 
@@ -69,22 +70,36 @@ std::vector<LONG> SelectChannels(const std::string& text, const StoreContents& s
   return channels;
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+// The line of column names, written cell by cell: a store may declare millions of numbers per point.
+void WriteCsvHeader(std::FILE* out, const std::vector<LONG>& channels, const StoreContents& store,
+                    std::int64_t values) {
+  const char* separator = "";
+  for (const LONG c : channels) {
+    const std::string name = AnsiToUtf8(store.channels[std::size_t(c)].name);
+    for (std::int64_t k = 0; k < values; ++k, separator = ",") {
+      std::fputs(separator, out);
+      std::fputs(CsvCell(values > 1 ? name + "_" + std::to_string(k + 1) : name).c_str(), out);
+    }
+  }
+  std::fputs("\n", out);
 }
 
-std::string CsvHeader(const std::vector<LONG>& channels, const StoreContents& store, std::int64_t values) {
-  std::string line;
-  for (std::size_t j = 0; j < channels.size(); ++j) {
-    const std::size_t c = std::size_t(channels[j]);
-    const std::string name = c < store.channels.size() ? AnsiToUtf8(store.channels[c].name) : std::to_string(c + 1);
-    for (std::int64_t k = 0; k < values; ++k)
-      line += (line.empty() ? "" : ",") + CsvField(values > 1 ? name + "_" + std::to_string(k + 1) : name);
-  }
-  return line + "\n";
+// Says once when the binary data file holds fewer points than the recording declares (the rest read
+// as zeros); the count is the sample reader's own, from the file's size.
+void WarnOfMissingPoints(const StoreContents& store, std::int32_t channels, std::int64_t points) {
+  const std::optional<PropertyStore>& d = store.internalData;
+  const std::int32_t format = d ? StoreContents::Get<std::int32_t>(*d, 3).value_or(FORMAT_ASCII) : FORMAT_ASCII;
+  if (format == FORMAT_ASCII || !store.dataPath) return;  // ASCII data that end early fail the read
+  auto layout = [&](ULONG index) { return StoreContents::Get<std::int32_t>(*d, index).value_or(0); };
+  const std::uint16_t dataType =
+      StoreContents::Get<std::uint16_t>(store.recording, property_tag::kDataType).value_or(TIMEDOMAIN);
+  const std::int32_t layers = StoreContents::Get<std::int32_t>(store.recording, property_tag::kLayers).value_or(1);
+  CBinaryReader reader;
+  if (reader.Open(*store.dataPath, channels, 0, layout(2) != 0, {}, (dataType & 2) != 0, layers, format, layout(8),
+                  layout(9), layout(7) != 0, layout(10), layout(11)) == S_OK &&
+      reader.GetDataPoints() < points)
+    Complain("the data file holds " + std::to_string(reader.GetDataPoints()) + " of the " + std::to_string(points) +
+             " data points the recording declares; the rest read as 0");
 }
 
 // The number of points to read from `from`: `count`, or to the end when it is not given. A range
@@ -126,6 +141,10 @@ int Read(const ReadOptions& options) {
     throw Failure{"the host's data in this store are damaged: " + HexCode(read)};
   const std::int32_t channelCount =
       StoreContents::Get<std::int32_t>(store.recording, property_tag::kChannels).value_or(0);
+  // Every channel has its description in a store: a count beyond them is no recording's.
+  if (std::size_t(std::max(channelCount, 0)) != store.channels.size())
+    throw Failure{"the store declares " + std::to_string(channelCount) + " channels but describes " +
+                  std::to_string(store.channels.size())};
   const std::int64_t points = StoreContents::Get<std::int32_t>(store.recording, property_tag::kDataPoints).value_or(0);
   const std::int64_t values = store.ValuesPerPoint();
   const std::int64_t count = CheckedRange(options.from, options.count, points);
@@ -143,7 +162,8 @@ int Read(const ReadOptions& options) {
   std::FILE* out = file ? file.get() : stdout;
   const bool csv = options.format == "csv";
   if (!csv) SetBinaryMode(out);  // the samples' bytes as they are, never line-end translated
-  if (csv) std::fputs(CsvHeader(columns, store, values).c_str(), out);
+  if (csv) WriteCsvHeader(out, columns, store, values);
+  WarnOfMissingPoints(store, channelCount, points);
 
   const std::int64_t perPoint = std::max<std::int64_t>(1, std::int64_t(selected) * values);
   const std::int64_t chunk = std::max<std::int64_t>(1, kChunkFloats / perPoint);
@@ -160,10 +180,14 @@ int Read(const ReadOptions& options) {
     if (!csv) {
       std::fwrite(block, sizeof(float), floats, out);
     } else {
-      text.clear();
-      for (std::size_t i = 0; i < floats; ++i)
+      // Written in pieces: one point alone may hold millions of numbers.
+      for (std::size_t i = 0; i < floats; ++i) {
         text.append(FloatText(block[i])).append((i + 1) % std::size_t(perPoint) == 0 ? "\n" : ",");
-      std::fwrite(text.data(), 1, text.size(), out);
+        if (text.size() >= (1u << 20) || i + 1 == floats) {
+          std::fwrite(text.data(), 1, text.size(), out);
+          text.clear();
+        }
+      }
     }
     progress.Update(first + n - options.from);
   }

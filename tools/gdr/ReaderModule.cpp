@@ -22,8 +22,10 @@ std::string ModuleBesideExecutable() {
       .string();
 }
 
-// The component's messages, one line each, in UTF-8.
-void PrintMessage(const std::string& text) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str()); }
+// The component's messages, one line each, in UTF-8 with their controls escaped.
+void PrintMessage(const std::string& text) {
+  std::fprintf(stderr, "%s\n", EscapeControls(AnsiToUtf8(text)).c_str());
+}
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 // gdr import, gdr dump, gdr register: stores written and inspected as a host does.
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
@@ -12,6 +11,7 @@
 #include "description/Properties.h"
 #include "platform/CompoundFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileReplace.h"
 
 namespace {
 
@@ -26,28 +26,30 @@ nlohmann::json Text(const std::optional<std::string>& ansi) {
   return ansi ? nlohmann::json(AnsiToUtf8(*ansi)) : nlohmann::json(nullptr);
 }
 
+nlohmann::json ChannelJson(const StoredChannel& c) {
+  return {{"name", AnsiToUtf8(c.name)},
+          {"reference", AnsiToUtf8(c.reference)},
+          {"unit_code", Optional(c.unitCode)},
+          {"unit_text", c.unitText ? nlohmann::json(WideToUtf8(*c.unitText)) : nlohmann::json(nullptr)},
+          {"coordinates", {JsonFloat(c.coordinates[0]), JsonFloat(c.coordinates[1]), JsonFloat(c.coordinates[2])}}};
+}
+
+nlohmann::json MarkerJson(const StoredMarker& m) {
+  return {{"position", m.position},
+          {"points", m.points},
+          {"type", AnsiToUtf8(m.type)},
+          {"description", AnsiToUtf8(m.description)},
+          {"channel", m.channel},
+          {"date", m.hasDate ? nlohmann::json(m.date) : nlohmann::json(nullptr)},
+          {"flag", m.flag}};
+}
+
+// The store without its channels and markers, which are written one at a time.
 nlohmann::json ContentsJson(const StoreContents& store) {
   using namespace property_tag;
   const PropertyStore& r = store.recording;
   nlohmann::json streams = nlohmann::json::object();
   for (const auto& [name, size] : store.streams) streams[WideToUtf8(name)] = size;
-  nlohmann::json channels = nlohmann::json::array();
-  for (const StoredChannel& c : store.channels)
-    channels.push_back(
-        {{"name", AnsiToUtf8(c.name)},
-         {"reference", AnsiToUtf8(c.reference)},
-         {"unit_code", Optional(c.unitCode)},
-         {"unit_text", c.unitText ? nlohmann::json(WideToUtf8(*c.unitText)) : nlohmann::json(nullptr)},
-         {"coordinates", {JsonFloat(c.coordinates[0]), JsonFloat(c.coordinates[1]), JsonFloat(c.coordinates[2])}}});
-  nlohmann::json markers = nlohmann::json::array();
-  for (const StoredMarker& m : store.markers)
-    markers.push_back({{"position", m.position},
-                       {"points", m.points},
-                       {"type", AnsiToUtf8(m.type)},
-                       {"description", AnsiToUtf8(m.description)},
-                       {"channel", m.channel},
-                       {"date", m.hasDate ? nlohmann::json(m.date) : nlohmann::json(nullptr)},
-                       {"flag", m.flag}});
   nlohmann::json internal = nullptr;
   if (const std::optional<PropertyStore>& d = store.internalData) {
     nlohmann::json resolutions = nlohmann::json::array();
@@ -90,14 +92,14 @@ nlohmann::json ContentsJson(const StoreContents& store) {
             {"layer_upper_limit", Optional(StoreContents::Get<double>(r, kLayerUpperLimit))},
             {"layer_function", Optional(StoreContents::Get<std::int32_t>(r, kLayerFunction))},
             {"unit_code", Optional(StoreContents::Get<std::int32_t>(r, kUnit))}}},
-          {"channels", channels},
-          {"markers", markers},
           {"internal_data", internal}};
 }
 
-void PrintContents(const nlohmann::json& j) {
+void PrintContents(const nlohmann::json& j, const StoreContents& store) {
   auto text = [](const nlohmann::json& value) {
-    return value.is_null() ? std::string("-") : value.is_string() ? value.get<std::string>() : value.dump();
+    return value.is_null()     ? std::string("-")
+           : value.is_string() ? EscapeControls(value.get<std::string>())
+                               : value.dump();
   };
   std::printf("Class          %s\n", j["class_id"].get<std::string>().c_str());
   std::printf("Header         %s\nData           %s\n", text(j["header_path"]).c_str(), text(j["data_path"]).c_str());
@@ -106,20 +108,21 @@ void PrintContents(const nlohmann::json& j) {
               text(r["channels"]).c_str(), text(r["data_points"]).c_str(), text(r["sampling_interval"]).c_str(),
               text(r["data_type"]).c_str());
   std::printf("Channels      ");
-  for (const auto& c : j["channels"]) std::printf(" %s", c["name"].get<std::string>().c_str());
-  std::printf("\nMarkers        %zu\n", j["markers"].size());
-  std::size_t shown = 0;
-  for (const auto& m : j["markers"]) {
-    if (++shown > 8) {
+  for (const StoredChannel& c : store.channels) std::printf(" %s", EscapeControls(AnsiToUtf8(c.name)).c_str());
+  std::printf("\nMarkers        %zu\n", store.markers.size());
+  for (std::size_t i = 0; i < store.markers.size(); ++i) {
+    if (i == 8) {
       std::printf("  ...\n");
       break;
     }
-    std::printf("  %8d  %-12s %s\n", m["position"].get<int>(), m["type"].get<std::string>().c_str(),
-                m["description"].get<std::string>().c_str());
+    const StoredMarker& m = store.markers[i];
+    std::printf("  %8d  %-12s %s\n", int(m.position), EscapeControls(AnsiToUtf8(m.type)).c_str(),
+                EscapeControls(AnsiToUtf8(m.description)).c_str());
   }
-  if (!j["comment_w"].is_null()) std::printf("Comment\n%s\n", j["comment_w"].get<std::string>().c_str());
+  if (!j["comment_w"].is_null()) std::printf("Comment\n%s\n", EscapeLines(j["comment_w"].get<std::string>()).c_str());
   std::printf("Streams       ");
-  for (const auto& [name, size] : j["streams"].items()) std::printf(" %s (%s)", name.c_str(), size.dump().c_str());
+  for (const auto& [name, size] : j["streams"].items())
+    std::printf(" %s (%s)", EscapeControls(name).c_str(), size.dump().c_str());
   std::printf("\n");
 }
 
@@ -159,9 +162,10 @@ int RunImport(const std::string& header, const std::string& store) {
     else if (FAILED(code = storage->Commit(STGC_DEFAULT)))
       failed = "Commit";
     storage.Reset();
-    std::error_code error;
-    if (!failed) std::filesystem::rename(temporary, store, error);
-    if (failed || error) {
+    // The store keeps the permissions of the one it replaces.
+    const bool renamed = !failed && RenameOver(temporary, store);
+    if (!renamed) {
+      std::error_code error;
       std::filesystem::remove(temporary, error);
       Complain(failed ? std::string(failed) + " failed: " + HexCode(code) : "cannot write " + store);
       return 2;
@@ -191,10 +195,17 @@ int RunDump(const std::string& path, bool json) {
     return 2;
   }
   const nlohmann::json out = ContentsJson(contents);
-  if (json)
-    std::cout << out.dump(2) << "\n";
-  else
-    PrintContents(out);
+  if (!json) {
+    PrintContents(out, contents);
+    return 0;
+  }
+  std::fputs((JsonMembers(out, 0) + ",\n  \"channels\": ").c_str(), stdout);
+  WriteJsonArray(
+      stdout, contents.channels.size(), [&](std::size_t i) { return ChannelJson(contents.channels[i]); }, 1);
+  std::fputs(",\n  \"markers\": ", stdout);
+  WriteJsonArray(
+      stdout, contents.markers.size(), [&](std::size_t i) { return MarkerJson(contents.markers[i]); }, 1);
+  std::fputs("\n}\n", stdout);
   return 0;
 }
 

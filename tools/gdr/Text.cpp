@@ -37,7 +37,73 @@ std::string FloatText(float value) {
   return std::string(text, result.ptr);
 }
 
-void Complain(const std::string& text) { std::fprintf(stderr, "gdr: %s\n", text.c_str()); }
+std::string EscapeControls(std::string_view utf8, Escapes style) {
+  std::string escaped;
+  escaped.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    unsigned code = static_cast<unsigned char>(utf8[i]);
+    const bool c1 = code == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0 &&
+                    static_cast<unsigned char>(utf8[i + 1]) >= 0x80;
+    if (c1) code = static_cast<unsigned char>(utf8[++i]);
+    if (c1 || code == 0x7F || (code < 0x20 && style == Escapes::text)) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, style == Escapes::json ? "\\u%04x" : "\\x%02x", code);
+      escaped += hex;
+    } else {
+      escaped += char(code);
+    }
+  }
+  return escaped;
+}
+
+std::string EscapeLines(std::string_view utf8) {
+  std::string lines;
+  for (std::size_t start = 0; start <= utf8.size();) {
+    std::size_t end = std::min(utf8.find('\n', start), utf8.size());
+    const std::size_t next = end + 1;
+    if (end > start && utf8[end - 1] == '\r') --end;
+    lines += EscapeControls(utf8.substr(start, end - start)) + (next <= utf8.size() ? "\n" : "");
+    start = next;
+  }
+  return lines;
+}
+
+std::string CsvCell(std::string_view utf8) {
+  std::string cell = EscapeControls(utf8);
+  if (!utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos) cell.insert(0, "'");
+  if (cell.find_first_of(",\"") == std::string::npos) return cell;
+  std::string quoted = "\"";
+  for (char c : cell) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+namespace {
+
+// Text of nesting depth `depth`: each line after the first indented by two spaces per level.
+std::string Indented(const std::string& text, int depth) {
+  std::string shifted;
+  for (const char c : text) shifted += c == '\n' ? "\n" + std::string(std::size_t(2 * depth), ' ') : std::string(1, c);
+  return EscapeControls(shifted, Escapes::json);
+}
+
+}  // namespace
+
+std::string JsonMembers(const nlohmann::json& object, int depth) {
+  std::string text = object.dump(2);
+  text.pop_back();  // the closing brace
+  while (text.back() == '\n' || text.back() == ' ') text.pop_back();
+  return Indented(text, depth);
+}
+
+void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohmann::json(std::size_t)>& element,
+                    int depth) {
+  std::fputs(size ? "[" : "[]", out);
+  for (std::size_t i = 0; i < size; ++i)
+    std::fputs((Indented((i ? ",\n" : "\n") + element(i).dump(2), depth + 1)).c_str(), out);
+  if (size) std::fputs(Indented("\n]", depth).c_str(), out);
+}
+
+void Complain(const std::string& text) { std::fprintf(stderr, "gdr: %s\n", EscapeControls(text).c_str()); }
 
 WideString WidePath(const std::string& utf8) {
   if (utf8.empty()) return {};

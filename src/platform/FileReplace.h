@@ -1,0 +1,8 @@
+#pragma once
+// Replacing a file by a new one written beside it.
+#include <string>
+
+// Renames the file `from` over `to`. When `to` is a file of the user's own, the renamed file takes
+// its permission bits (never a setuid, setgid or sticky bit); otherwise it keeps its own. False when
+// the rename fails.
+bool RenameOver(const std::string& from, const std::string& to);
