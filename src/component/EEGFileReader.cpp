@@ -7,6 +7,7 @@
 #include "component/ReaderIdentity.h"
 #include "description/Markers.h"
 #include "description/Properties.h"
+#include "header/PathFunctions.h"
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
 
@@ -22,7 +23,7 @@ HRESULT CEEGFileReader::OpenRawFile(const char* path, LONG* opened) {
   return Guarded([&]() -> HRESULT {
     if (!path) return E_POINTER;
     const std::string_view file = path;
-    if (!EqualsNoCase(file.substr(file.size() >= 5 ? file.size() - 5 : 0), ".shdr")) return GDR_S_NOT_THIS_FORMAT;
+    if (!HasHeaderExtension(file)) return GDR_S_NOT_THIS_FORMAT;
     m_Header = CHeaderFile();  // every file is parsed into a fresh header
     switch (m_Header.Load(file)) {
       case HEADER_PARSED:

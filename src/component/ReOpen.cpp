@@ -7,6 +7,7 @@
 #include "component/EEGFileReader.h"
 #include "component/TaggedStream.h"
 #include "description/Properties.h"
+#include "header/PathFunctions.h"
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
 #include "platform/Files.h"
@@ -57,8 +58,7 @@ Value ReadProperty(IHostPropertyWriter& properties, ULONG tag, Value fallback) {
 HRESULT CEEGFileReader::LoadFromStorageGuarded(IStorage* storage, LONG option) {
   if (!storage) return E_POINTER;
   std::string path = ReadDataPath(storage);
-  if (EqualsNoCase(std::string_view(path).substr(path.size() >= 5 ? path.size() - 5 : 0), ".shdr"))
-    path = DataFileOfHeader(storage, path);
+  if (HasHeaderExtension(path)) path = DataFileOfHeader(storage, path);
 
   m_pHostData.Reset();
   ThrowIfFailed(CoCreateInstance(CLSID_HostData, nullptr, CLSCTX_ALL, IidOf<IEEGData>(), m_pHostData.ReceiveVoid()));

@@ -60,3 +60,7 @@ std::string ReplaceNoCase(std::string_view text, std::string_view pattern, std::
   }
   return result;
 }
+
+bool HasHeaderExtension(std::string_view path) {
+  return EqualsNoCase(path.substr(path.size() >= 5 ? path.size() - 5 : 0), ".shdr");
+}

@@ -12,3 +12,6 @@ std::string GetFileTitle(std::string_view path);
 // Replaces every occurrence of `pattern` (ASCII case ignored), from left to right, without searching
 // the replacements again.
 std::string ReplaceNoCase(std::string_view text, std::string_view pattern, std::string_view replacement);
+
+// True when the path ends in the header extension ".shdr", in any case.
+bool HasHeaderExtension(std::string_view path);

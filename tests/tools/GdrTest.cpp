@@ -375,6 +375,51 @@ TEST_F(GdrTest, FileNamesThatAreNotAscii) {
 }
 #endif
 
+#if !defined(_WIN32)
+// --confine: a recording's files must lie in its header's (or store's) folder, links and ".."
+// resolved; without it the format's own rules hold.
+TEST_F(GdrTest, ConfineRefusesFilesOutsideTheRecordingsFolder) {
+  const std::string secret = dir.Write("secret.eeg", std::string(8, '\1'));
+  dir.Write("rec/ok.eeg", std::string(8, '\2'));
+  std::filesystem::create_symlink(secret, dir.File("rec/link.eeg"));
+  auto header = [&](const std::string& name, const std::string& files) {
+    return dir.Write("rec/" + name, "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n" + files +
+                                        "DataFormat=BINARY\r\nNumberOfChannels=2\r\nSamplingInterval=1000\r\n");
+  };
+  const std::string folder = std::filesystem::canonical(dir.File("rec")).string();
+  const std::string outside =
+      std::filesystem::canonical(secret).string() + " lies outside " + folder + " (--confine)\n";
+  const std::string headers[] = {
+      header("absolute.shdr", "DataFile=" + secret + "\r\n"),
+      header("link.shdr", "DataFile=link.eeg\r\n"),
+      header("marker.shdr", "DataFile=ok.eeg\r\nMarkerFile=" + dir.File("rec/../secret.eeg") + "\r\n"),
+  };
+  std::filesystem::create_directory(dir.File("stores"));
+  const std::string store = dir.File("stores/elsewhere.gdr");
+  for (const std::string& path : headers) {
+    EXPECT_EQ(Gdr("info " + path).status, 0) << path;
+    for (const std::string& command :
+         {"info --confine " + path, "import --confine " + path + " " + store, "read --confine " + path}) {
+      const Outcome run = Gdr(command);
+      EXPECT_EQ(run.status, 2) << command;
+      EXPECT_EQ(run.err, "gdr: " + outside) << command;
+      EXPECT_EQ(run.out, "") << command;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(store));
+  const std::string ok = header("ok.shdr", "DataFile=ok.eeg\r\n");
+  EXPECT_EQ(Gdr("read --confine " + ok).status, 0);
+  // A store's data file must lie in the store's folder.
+  ASSERT_EQ(Gdr("import " + ok + " " + store).status, 0);
+  Outcome run = Gdr("read --confine " + store);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: " + folder + "/ok.eeg lies outside " +
+                         std::filesystem::canonical(dir.File("stores")).string() + " (--confine)\n");
+  ASSERT_EQ(Gdr("import " + ok + " " + dir.File("rec/ok.gdr")).status, 0);
+  EXPECT_EQ(Gdr("read --confine " + dir.File("rec/ok.gdr")).status, 0);
+}
+#endif
+
 TEST_F(GdrTest, AStoreDeclaringMoreChannelsThanItDescribesIsRefused) {
   const std::string store = dir.File("small.gdr");
   ASSERT_EQ(Gdr("import " + Small() + " " + store).status, 0);

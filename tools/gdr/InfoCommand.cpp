@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
+#include "Confinement.h"
 #include "Text.h"
 #include "component/ResultCodes.h"
 #include "header/HeaderFile.h"
@@ -82,9 +83,11 @@ void PrintSummary(const CHeaderFile& h) {
 
 }  // namespace
 
-int RunInfo(const std::string& path, bool json) {
-  if (!FitsAnsi(path)) {
-    Complain(BeyondAnsiText(path));
+int RunInfo(const std::string& path, bool json, bool confine) {
+  std::string refusal = FitsAnsi(path) ? std::string() : BeyondAnsiText(path);
+  if (refusal.empty() && confine) refusal = HeaderConfinement(path);
+  if (!refusal.empty()) {
+    Complain(refusal);
     return 2;
   }
   CHeaderFile header;

@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
                                       "Exit status: 0 parsed, 1 not this format, 2 invalid, 3 unreadable.");
   info->add_option("HEADER", header, "The .shdr header file")->required();
   info->add_flag("--json", json, "One JSON object: result, message and the parsed header");
+  bool confine = false;
+  const char* const confineHelp =
+      "Refuse a data or marker file outside the folder of the header (or store): for recordings from others";
+  info->add_flag("--confine", confine, confineHelp);
 
   CLI::App* import = app.add_subcommand("import",
                                         "Import a recording into a new store (a compound file).\n\n"
@@ -30,6 +34,7 @@ int main(int argc, char** argv) {
                                         "An existing store is replaced only when the import succeeds.");
   import->add_option("HEADER", header, "The .shdr header file")->required();
   import->add_option("STORE", store, "The store to write")->required();
+  import->add_flag("--confine", confine, confineHelp);
 
   CLI::App* dump = app.add_subcommand("dump", "Show everything a store holds.\n\nExample: gdr dump rec.gdr --json");
   dump->add_option("STORE", store, "The store")->required();
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"csv", "f32"}))
       ->default_val("csv");
   readCommand->add_option("--output", read.output, "Write to this file instead of stdout");
+  readCommand->add_flag("--confine", read.confine, confineHelp);
 
   CLI::App* registerCommand = app.add_subcommand("register", "Register the component module with the host's registry");
   CLI::App* unregisterCommand = app.add_subcommand("unregister", "Remove the component module's registration");
@@ -65,8 +71,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    if (info->parsed()) return RunInfo(header, json);
-    if (import->parsed()) return RunImport(header, store);
+    if (info->parsed()) return RunInfo(header, json, confine);
+    if (import->parsed()) return RunImport(header, store, confine);
     if (dump->parsed()) return RunDump(store, json);
     if (readCommand->parsed()) return RunRead(read);
     if (registerCommand->parsed()) return RunRegister(false);

@@ -5,10 +5,12 @@
 #include <memory>
 
 #include "Commands.h"
+#include "Confinement.h"
 #include "ReaderModule.h"
 #include "StoreContents.h"
 #include "Text.h"
 #include "description/Properties.h"
+#include "header/PathFunctions.h"
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"
@@ -27,14 +29,14 @@ struct Failure {
 
 // The recording's storage: a store opened from its file (never committed, so reading changes
 // nothing on disk), or a header imported into memory.
-ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source) {
+ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source, bool confine) {
   ComPtr<IStorage> storage;
-  if (EqualsNoCase(std::string_view(source).substr(source.size() >= 5 ? source.size() - 5 : 0), ".shdr")) {
+  if (HasHeaderExtension(source)) {
     CreateMemoryStorage(storage.Receive());
     ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
-    std::string beyondAnsi;
-    HRESULT result = module.OpenHeader(*reader, source, beyondAnsi);
-    if (!beyondAnsi.empty()) throw Failure{BeyondAnsiText(beyondAnsi)};
+    std::string refusal;
+    HRESULT result = module.OpenHeader(*reader, source, confine, refusal);
+    if (!refusal.empty()) throw Failure{refusal};
     if (result != S_OK) throw Failure{"OpenRawFile failed: " + HexCode(result)};
     if (FAILED(result = reader->CreateStorageEntries(storage.Get(), 0)))
       throw Failure{"CreateStorageEntries failed: " + HexCode(result)};
@@ -132,13 +134,15 @@ class Progress {
 
 int Read(const ReadOptions& options) {
   ReaderModule module;
-  const ComPtr<IStorage> storage = OpenSource(module, options.source);
-  ComPtr<IEEGData> data = module.NewReader<IEEGData>();
-  if (const HRESULT loaded = data->LoadFromStorage(storage.Get(), 0); FAILED(loaded))
-    throw Failure{"LoadFromStorage failed: " + HexCode(loaded)};
+  const ComPtr<IStorage> storage = OpenSource(module, options.source, options.confine);
   StoreContents store;
   if (const HRESULT read = ReadStoreContents(storage.Get(), store); FAILED(read))
     throw Failure{"the host's data in this store are damaged: " + HexCode(read)};
+  if (options.confine && !HasHeaderExtension(options.source))
+    if (const std::string refusal = StoreConfinement(options.source, store); !refusal.empty()) throw Failure{refusal};
+  ComPtr<IEEGData> data = module.NewReader<IEEGData>();
+  if (const HRESULT loaded = data->LoadFromStorage(storage.Get(), 0); FAILED(loaded))
+    throw Failure{"LoadFromStorage failed: " + HexCode(loaded)};
   const std::int32_t channelCount =
       StoreContents::Get<std::int32_t>(store.recording, property_tag::kChannels).value_or(0);
   // Every channel has its description in a store: a count beyond them is no recording's.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Confinement.h"
 #include "Text.h"
 #include "component/ReaderIdentity.h"
 #include "host/HostToolbox.h"
@@ -23,9 +24,7 @@ std::string ModuleBesideExecutable() {
 }
 
 // The component's messages, one line each, in UTF-8 with their controls escaped.
-void PrintMessage(const std::string& text) {
-  std::fprintf(stderr, "%s\n", EscapeControls(AnsiToUtf8(text)).c_str());
-}
+void PrintMessage(const std::string& text) { std::fprintf(stderr, "%s\n", EscapeControls(AnsiToUtf8(text)).c_str()); }
 
 }  // namespace
 
@@ -34,12 +33,11 @@ ReaderModule::ReaderModule() {
   SetHostMessageSink(PrintMessage);
 }
 
-HRESULT ReaderModule::OpenHeader(IEEGRawFileReader& reader, const std::string& header, std::string& beyondAnsi) {
-  beyondAnsi.clear();
-  if (!FitsAnsi(header)) {
-    beyondAnsi = header;
-    return E_INVALIDARG;
-  }
+HRESULT ReaderModule::OpenHeader(IEEGRawFileReader& reader, const std::string& header, bool confine,
+                                 std::string& refusal) {
+  refusal = FitsAnsi(header) ? std::string() : BeyondAnsiText(header);
+  if (refusal.empty() && confine) refusal = HeaderConfinement(header);
+  if (!refusal.empty()) return E_INVALIDARG;
   // The component's messages wait until it is clear whether a name it could not find is one that the
   // ANSI code page cannot hold.
   std::vector<std::string> held;
@@ -47,8 +45,9 @@ HRESULT ReaderModule::OpenHeader(IEEGRawFileReader& reader, const std::string& h
   LONG opened = 0;
   const HRESULT result = reader.OpenRawFile(Utf8ToAnsiText(header).c_str(), &opened);
   SetHostMessageSink(PrintMessage);
-  if (FAILED(result)) beyondAnsi = NamedFileBeyondAnsi(header);
-  if (beyondAnsi.empty())
+  if (FAILED(result))
+    if (const std::string name = NamedFileBeyondAnsi(header); !name.empty()) refusal = BeyondAnsiText(name);
+  if (refusal.empty())
     for (const std::string& text : held) PrintMessage(text);
   return result;
 }

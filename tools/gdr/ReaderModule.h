@@ -20,10 +20,11 @@ class ReaderModule {
     Check(Factory()->CreateInstance(nullptr, IidOf<Interface>(), reader.ReceiveVoid()));
     return reader;
   }
-  // OpenRawFile of a header given by its UTF-8 path. When the path, or a data or marker file that the
-  // header names, has characters that the ANSI code page cannot hold, `beyondAnsi` receives that name
-  // (and the component's "not found" is not shown).
-  HRESULT OpenHeader(IEEGRawFileReader& reader, const std::string& header, std::string& beyondAnsi);
+  // OpenRawFile of a header given by its UTF-8 path. gdr's own refusals come first, in `refusal`: a
+  // path, or a data or marker file that the header names, with characters that the ANSI code page
+  // cannot hold (then the component's "not found" is not shown), and with `confine` a data or marker
+  // file outside the header's folder (then the component is not called).
+  HRESULT OpenHeader(IEEGRawFileReader& reader, const std::string& header, bool confine, std::string& refusal);
   // Calls the registration export `name` ("DllRegisterServer" or "DllUnregisterServer") of the
   // module beside the executable.
   HRESULT CallRegistration(const char* name);

@@ -128,14 +128,14 @@ void PrintContents(const nlohmann::json& j, const StoreContents& store) {
 
 }  // namespace
 
-int RunImport(const std::string& header, const std::string& store) {
+int RunImport(const std::string& header, const std::string& store, bool confine) {
   try {
     ReaderModule module;
     ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
-    std::string beyondAnsi;
-    const HRESULT result = module.OpenHeader(*reader, header, beyondAnsi);
-    if (!beyondAnsi.empty()) {
-      Complain(BeyondAnsiText(beyondAnsi));
+    std::string refusal;
+    const HRESULT result = module.OpenHeader(*reader, header, confine, refusal);
+    if (!refusal.empty()) {
+      Complain(refusal);
       return 2;
     }
     if (result == GDR_S_NOT_THIS_FORMAT) {
