@@ -91,6 +91,9 @@ class CHeaderFile {
   bool InterpretBinaryInfos();
   bool CountTrailerDataPoints(const std::string& trailerValue);
   bool ComputeDataLength();
+  // Whether the data file holds at least one value of every channel, so that memory in proportion
+  // to the channel count is backed by the file (text takes a character and a separator a value).
+  bool DataFileHoldsEveryChannel() const;
   bool CheckPackedLayout();
   std::int64_t CountAsciiValues() const;
   std::int64_t DataFileLength() const;
