@@ -89,23 +89,23 @@ std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t 
 
 std::vector<MarkerInfo> ReadMarkerFile(std::string_view path, std::int32_t channelCount, IHostConverter& converter,
                                        std::int32_t& timeZeroPosition) {
-  std::vector<std::string> lines;
-  ReadCompactLines(path, lines);
+  const TextLines lines = ReadCompactText(path);
   std::vector<MarkerInfo> markers;
   bool inSection = false;
-  for (const std::string& line : lines) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
     if (!line.empty() && line.front() == '[') {
       if (inSection) break;  // the section ends at the next section line
       const std::size_t close = line.find(']');
       inSection =
-          close != std::string::npos && EqualsNoCase(std::string_view(line).substr(1, close - 1), "Marker Infos");
+          close != std::string_view::npos && EqualsNoCase(line.substr(1, close - 1), "Marker Infos");
       continue;
     }
     if (!inSection || line.size() < 2 || ToLowerAscii(line[0]) != 'm' || ToLowerAscii(line[1]) != 'k') continue;
     const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) continue;
+    if (equals == std::string_view::npos) continue;
     if (std::optional<MarkerInfo> marker =
-            ParseMarkerValue(std::string_view(line).substr(equals + 1), channelCount, converter, timeZeroPosition))
+            ParseMarkerValue(line.substr(equals + 1), channelCount, converter, timeZeroPosition))
       markers.push_back(std::move(*marker));
   }
   return markers;

@@ -11,6 +11,7 @@
 
 #include "header/ChannelInfo.h"
 #include "header/HeaderCodes.h"
+#include "header/LineReaders.h"
 #include "header/TextRules.h"
 #include "platform/WinTypes.h"
 
@@ -67,7 +68,7 @@ class CHeaderFile {
   std::map<std::string, Section> m_Sections;
   std::string m_HeaderPath;
   std::string m_ErrorMessage;
-  std::vector<std::string> m_Lines;
+  TextLines m_Lines;
   bool m_Utf8 = false;
   std::map<WideString, std::uint32_t> m_UnitCodes;
 

@@ -141,7 +141,7 @@ std::int64_t CHeaderFile::BinaryDataPoints(std::int64_t rest) const {
 }
 
 std::int64_t CHeaderFile::CountAsciiValues() const {
-  std::vector<std::string> lines;
+  TextLines lines;
   ReadTextLines(m_DataFile, lines);
   std::int64_t values = 0;
   for (std::size_t i = std::size_t(m_SkipLines); i < lines.size(); ++i) values += CountValues(lines[i]);

@@ -42,7 +42,7 @@ void CASCIIReader::ParseLine(std::string_view line, std::vector<float>& numbers)
 
 void CASCIIReader::BuildIndex() {
   const std::size_t firstLine = std::size_t(std::max(m_nSkipLines, 0));
-  const std::size_t dataLines = m_Text.lines.size() > firstLine ? m_Text.lines.size() - firstLine : 0;
+  const std::size_t dataLines = m_Text.size() > firstLine ? m_Text.size() - firstLine : 0;
   m_FirstNumber.assign(dataLines + 1, 0);
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < dataLines; ++i) {

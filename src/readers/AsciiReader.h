@@ -39,7 +39,7 @@ class CASCIIReader : public CIntervalReader {
   char m_cDecimalSymbol = '.';
   std::int32_t m_nSkipLines = 0;
   std::int32_t m_nSkipColumns = 0;
-  CompactText m_Text;  // the file's lines in one buffer
+  TextLines m_Text;  // the file's lines in one buffer
   // For each data line, the stream number of its first number; one more entry holds the total.
   std::vector<std::uint64_t> m_FirstNumber;
   bool m_Indexed = false;
