@@ -35,12 +35,16 @@ std::size_t ReadTerminated(std::string_view path, bool skipByteOrderMark, std::u
   return length + 1;
 }
 
+}  // namespace
+
 // The starts of the lines of a buffer that ends with a 0 byte, walked whole: the first line end met
 // is the file's terminator T, and a repeated T after a line end is an empty line.
-void SplitTerminated(const char* begin, std::size_t size, std::vector<std::size_t>& starts) {
-  const char* const end = begin + size;
-  starts.clear();
-  starts.reserve(CountLineEnds(begin, end) + 1);
+void TextLines::SplitTerminated() {
+  const char* const begin = m_Text.get();
+  const char* const end = begin + m_Size;
+  m_Starts.clear();
+  m_FirstLineOfBlock.clear();
+  Reserve(CountLineEnds(begin, end) + 1);
   const char* lineStart = begin;
   bool afterLineEnd = false;
   char terminator = 0;
@@ -49,20 +53,28 @@ void SplitTerminated(const char* begin, std::size_t size, std::vector<std::size_
       if (afterLineEnd) lineStart = p, afterLineEnd = false;
     } else if (!afterLineEnd) {
       if (terminator == 0) terminator = *p;
-      starts.push_back(std::size_t(lineStart - begin));
+      Append(std::size_t(lineStart - begin));
       afterLineEnd = true;
     } else if (*p == terminator) {
-      starts.push_back(std::size_t(p - begin));  // an empty line: its text ends where it starts
+      Append(std::size_t(p - begin));  // an empty line: its text ends where it starts
     }
   }
   // The walk ended on the final 0 byte, so a last line (perhaps empty) always follows.
-  starts.push_back(std::size_t(lineStart - begin));
+  Append(std::size_t(lineStart - begin));
 }
 
-}  // namespace
+void TextLines::Append(std::size_t start) {
+  while (std::uint64_t(start) >> 32 > m_FirstLineOfBlock.size()) m_FirstLineOfBlock.push_back(m_Starts.size());
+  m_Starts.push_back(std::uint32_t(start));
+}
+
+std::size_t TextLines::Start(std::size_t index) const {
+  const auto block = std::upper_bound(m_FirstLineOfBlock.begin(), m_FirstLineOfBlock.end(), index);
+  return std::size_t(std::uint64_t(block - m_FirstLineOfBlock.begin()) << 32 | m_Starts[index]);
+}
 
 std::string_view TextLines::operator[](std::size_t index) const {
-  const char* const begin = m_Text.get() + m_Starts[index];
+  const char* const begin = m_Text.get() + Start(index);
   if (m_ZeroEndsLine) return {begin, std::strcspn(begin, "\r\n")};  // the text ends with a 0 byte
   const char* const end = m_Text.get() + m_Size;
   const char* p = begin;
@@ -73,13 +85,13 @@ std::string_view TextLines::operator[](std::size_t index) const {
 void ReadHeaderLines(std::string_view path, TextLines& lines) {
   lines.m_Size = ReadTerminated(path, true, lines.m_Text);
   lines.m_ZeroEndsLine = true;
-  SplitTerminated(lines.m_Text.get(), lines.m_Size, lines.m_Starts);
+  lines.SplitTerminated();
 }
 
 void ReadTextLines(std::string_view path, TextLines& lines) {
   lines.m_Size = ReadTerminated(path, false, lines.m_Text);
   lines.m_ZeroEndsLine = true;
-  SplitTerminated(lines.m_Text.get(), lines.m_Size, lines.m_Starts);
+  lines.SplitTerminated();
 }
 
 TextLines ReadCompactText(std::string_view path) {
@@ -96,7 +108,7 @@ TextLines ReadCompactText(std::string_view path) {
   // Every line but a leading empty one holds a byte that ends no line, and every line but the last
   // is followed by one that does.
   const std::size_t lineEnds = CountLineEnds(begin, end);
-  result.m_Starts.reserve(std::min(lineEnds, result.m_Size - lineEnds) + 1);
+  result.Reserve(std::min(lineEnds, result.m_Size - lineEnds) + 1);
   auto next = [end](const char* from, char c) {
     const void* found = std::memchr(from, c, std::size_t(end - from));
     return found ? static_cast<const char*>(found) : end;
@@ -106,7 +118,7 @@ TextLines ReadCompactText(std::string_view path) {
   const char* lineStart = begin;
   while (lineStart < end) {
     const char* lineEnd = std::min(nextCr, nextLf);
-    result.m_Starts.push_back(std::size_t(lineStart - begin));
+    result.Append(std::size_t(lineStart - begin));
     if (lineEnd == end) return result;
     // A run of CR and LF ends one line.
     lineStart = lineEnd;
@@ -115,6 +127,6 @@ TextLines ReadCompactText(std::string_view path) {
     if (nextLf < lineStart) nextLf = next(lineStart, '\n');
   }
   // The file ends with a line end (no last line), or is empty (one empty line).
-  if (result.m_Size == 0) result.m_Starts.push_back(0);
+  if (result.m_Size == 0) result.Append(0);
   return result;
 }

@@ -10,6 +10,7 @@
 //  - ReadCompactText: any run of CR and LF ends one line, so no empty lines but a leading one; a
 //    last line only when the file does not end with CR or LF. Lines keep every byte.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -21,7 +22,7 @@ class TextLines {
   // The line's text: from its start up to the next CR or LF (or 0 byte, where that ends a line), or
   // the end of the text.
   std::string_view operator[](std::size_t index) const;
-  std::size_t Start(std::size_t index) const { return m_Starts[index]; }
+  std::size_t Start(std::size_t index) const;
   // The whole text, which the lines are views of.
   std::span<char> Text() { return {m_Text.get(), m_Size}; }
   std::string_view Text() const { return {m_Text.get(), m_Size}; }
@@ -31,9 +32,16 @@ class TextLines {
   friend void ReadTextLines(std::string_view path, TextLines& lines);
   friend TextLines ReadCompactText(std::string_view path);
 
+  void Reserve(std::size_t lines) { m_Starts.reserve(lines); }
+  void SplitTerminated();
+  void Append(std::size_t start);
+
   std::unique_ptr<char[]> m_Text;
   std::size_t m_Size = 0;
-  std::vector<std::size_t> m_Starts;
+  // A start takes 4 bytes: its low 32 bits, and for each further 4 GiB of text the index of the
+  // first line that starts there.
+  std::vector<std::uint32_t> m_Starts;
+  std::vector<std::size_t> m_FirstLineOfBlock;
   bool m_ZeroEndsLine = false;
 };
 
