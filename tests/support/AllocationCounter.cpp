@@ -14,6 +14,8 @@ constexpr std::size_t kPrefix = alignof(std::max_align_t);
 
 }  // namespace
 
+// Every form but the aligned ones, which keep the library's own pair and are not counted: a
+// sanitizer replaces each form, so none may be left to pair with a counted one.
 void* operator new(std::size_t size) {
   void* block = std::malloc(size + kPrefix);
   if (!block) throw std::bad_alloc();
@@ -25,6 +27,18 @@ void* operator new(std::size_t size) {
   return static_cast<char*>(block) + kPrefix;
 }
 
+void* operator new[](std::size_t size) { return operator new(size); }
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept { return operator new(size, nothrow); }
+
 void operator delete(void* pointer) noexcept {
   if (!pointer) return;
   void* block = static_cast<char*>(pointer) - kPrefix;
@@ -32,7 +46,11 @@ void operator delete(void* pointer) noexcept {
   std::free(block);
 }
 
+void operator delete[](void* pointer) noexcept { operator delete(pointer); }
 void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { operator delete(pointer); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { operator delete(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { operator delete(pointer); }
 
 AllocationPeak::AllocationPeak() : m_Start(g_Held.load()) { g_Peak.store(m_Start); }
 
