@@ -15,9 +15,11 @@ std::size_t CountLineEnds(const char* begin, const char* end) {
   return std::size_t(std::count(begin, end, '\r') + std::count(begin, end, '\n'));
 }
 
+}  // namespace
+
 // The whole file behind an optional byte order mark, followed by zero bytes up to the file's length
-// plus one (more zeros when the mark was skipped). Answers the buffer's size.
-std::size_t ReadTerminated(std::string_view path, bool skipByteOrderMark, std::unique_ptr<char[]>& text) {
+// plus one (more zeros when the mark was skipped), split into lines.
+void TextLines::ReadTerminated(std::string_view path, bool skipByteOrderMark) {
   CFile file(path, CFile::Share::denyWrite);
   const std::size_t length = static_cast<std::size_t>(file.GetLength());
   std::size_t skipped = 0;
@@ -28,22 +30,19 @@ std::size_t ReadTerminated(std::string_view path, bool skipByteOrderMark, std::u
     else
       file.SeekToBegin();
   }
-  text = std::make_unique_for_overwrite<char[]>(length + 1);
-  AdviseLargeBuffer(text.get(), length + 1);
-  const std::size_t read = file.Read(text.get(), length - skipped);
-  std::fill(text.get() + read, text.get() + length + 1, '\0');
-  return length + 1;
-}
+  m_Size = length + 1;
+  m_Text = std::make_unique_for_overwrite<char[]>(m_Size);
+  AdviseLargeBuffer(m_Text.get(), m_Size);
+  const std::size_t read = file.Read(m_Text.get(), length - skipped);
+  std::fill(m_Text.get() + read, m_Text.get() + m_Size, '\0');
+  m_ZeroEndsLine = true;
 
-}  // namespace
-
-// The starts of the lines of a buffer that ends with a 0 byte, walked whole: the first line end met
-// is the file's terminator T, and a repeated T after a line end is an empty line.
-void TextLines::SplitTerminated() {
+  // The buffer is walked whole, its final 0 byte included: the first line end met is the file's
+  // terminator T, and a repeated T after a line end is an empty line.
   const char* const begin = m_Text.get();
   const char* const end = begin + m_Size;
-  m_Starts.clear();
-  m_FirstLineOfBlock.clear();
+  m_Starts = {};
+  m_FirstLineOfBlock = {};
   Reserve(CountLineEnds(begin, end) + 1);
   const char* lineStart = begin;
   bool afterLineEnd = false;
@@ -82,17 +81,9 @@ std::string_view TextLines::operator[](std::size_t index) const {
   return {begin, std::size_t(p - begin)};
 }
 
-void ReadHeaderLines(std::string_view path, TextLines& lines) {
-  lines.m_Size = ReadTerminated(path, true, lines.m_Text);
-  lines.m_ZeroEndsLine = true;
-  lines.SplitTerminated();
-}
+void ReadHeaderLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, true); }
 
-void ReadTextLines(std::string_view path, TextLines& lines) {
-  lines.m_Size = ReadTerminated(path, false, lines.m_Text);
-  lines.m_ZeroEndsLine = true;
-  lines.SplitTerminated();
-}
+void ReadTextLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, false); }
 
 TextLines ReadCompactText(std::string_view path) {
   CFile file(path, CFile::Share::denyNone);

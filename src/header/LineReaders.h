@@ -22,7 +22,6 @@ class TextLines {
   // The line's text: from its start up to the next CR or LF (or 0 byte, where that ends a line), or
   // the end of the text.
   std::string_view operator[](std::size_t index) const;
-  std::size_t Start(std::size_t index) const;
   // The whole text, which the lines are views of.
   std::span<char> Text() { return {m_Text.get(), m_Size}; }
   std::string_view Text() const { return {m_Text.get(), m_Size}; }
@@ -32,9 +31,10 @@ class TextLines {
   friend void ReadTextLines(std::string_view path, TextLines& lines);
   friend TextLines ReadCompactText(std::string_view path);
 
+  void ReadTerminated(std::string_view path, bool skipByteOrderMark);
   void Reserve(std::size_t lines) { m_Starts.reserve(lines); }
-  void SplitTerminated();
   void Append(std::size_t start);
+  std::size_t Start(std::size_t index) const;
 
   std::unique_ptr<char[]> m_Text;
   std::size_t m_Size = 0;
