@@ -46,13 +46,13 @@ void CASCIIReader::BuildIndex() {
   m_Index.clear();
   std::uint64_t total = 0;
   const std::string_view text = std::as_const(m_Text).Text();
-  for (std::size_t line = std::size_t(std::max(m_nSkipLines, 0)); line < m_Text.size(); ++line) {
-    const std::string_view numbers = m_Text[line];
-    const std::uint64_t runs = std::uint64_t(CountNumberRuns(numbers, '.', m_nSkipColumns));
+  for (std::size_t i = std::size_t(std::max(m_nSkipLines, 0)); i < m_Text.size(); ++i) {
+    const std::string_view line = m_Text[i];
+    const std::uint64_t runs = std::uint64_t(CountNumberRuns(line, '.', m_nSkipColumns));
     // Only a line that holds an indexed number is walked run by run.
     if (total + runs > m_Index.size() * kIndexStep) {
       std::uint64_t g = total;
-      NumberRunsUntil(numbers, SkipColumns(numbers, classes, m_nSkipColumns), classes, [&](std::string_view run) {
+      NumberRunsUntil(line, SkipColumns(line, classes, m_nSkipColumns), classes, [&](std::string_view run) {
         if (g++ % kIndexStep == 0) m_Index.push_back(std::size_t(run.data() - text.data()));
         return true;
       });
@@ -76,11 +76,12 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& vi
     if (g >= first) visit(run);
     return more = ++g < end;
   };
-  at = NumberRunsUntil(text, at, classes, onNumber);
-  while (more && at < text.size()) {
+  while (true) {
+    at = NumberRunsUntil(text, at, classes, onNumber);
+    if (!more || at == text.size()) break;
+    // The next line, behind the line ends and its skipped columns.
     while (at < text.size() && classes.of[static_cast<unsigned char>(text[at])] == ascii_detail::kLineEnd) ++at;
     at += SkipColumns(text.substr(at), classes, m_nSkipColumns);
-    at = NumberRunsUntil(text, at, classes, onNumber);
   }
   m_NumbersWalked += g - first / kIndexStep * kIndexStep;
 }
