@@ -97,8 +97,7 @@ std::vector<MarkerInfo> ReadMarkerFile(std::string_view path, std::int32_t chann
     if (!line.empty() && line.front() == '[') {
       if (inSection) break;  // the section ends at the next section line
       const std::size_t close = line.find(']');
-      inSection =
-          close != std::string_view::npos && EqualsNoCase(line.substr(1, close - 1), "Marker Infos");
+      inSection = close != std::string_view::npos && EqualsNoCase(line.substr(1, close - 1), "Marker Infos");
       continue;
     }
     if (!inSection || line.size() < 2 || ToLowerAscii(line[0]) != 'm' || ToLowerAscii(line[1]) != 'k') continue;

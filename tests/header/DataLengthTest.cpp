@@ -185,9 +185,10 @@ TEST_F(DataLengthTest, HugeCountsNeverOverflow) {
                            "[Binary Infos]\nBinaryFormat=IEEE_FLOAT_32\nChannelOffset=2147483647\n"),
                 "Calculated dataset length is 0 or less.");
   header = CHeaderFile();
-  ExpectRefused(LoadBinary(2147483647, std::uint64_t(2) << 31, "SegmentationType=FIXTIME\nSegmentDataPoints=2147483647\n",
-                           "[Binary Infos]\nSegmentHeaderSize=2147483647\n"),
-                "Calculated dataset length is 0 or less.");
+  ExpectRefused(
+      LoadBinary(2147483647, std::uint64_t(2) << 31, "SegmentationType=FIXTIME\nSegmentDataPoints=2147483647\n",
+                 "[Binary Infos]\nSegmentHeaderSize=2147483647\n"),
+      "Calculated dataset length is 0 or less.");
 }
 
 TEST_F(DataLengthTest, TheDataFileMustHoldAValueOfEveryChannelBeforeTheChannelsAreMade) {
