@@ -1,6 +1,8 @@
 #include "description/Markers.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <optional>
 #include <set>
 
@@ -87,45 +89,55 @@ std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t 
 
 std::vector<MarkerInfo> ReadMarkerFile(std::string_view path, std::int32_t channelCount, IHostConverter& converter,
                                        std::int32_t& timeZeroPosition) {
-  std::vector<std::string> lines;
-  ReadCompactLines(path, lines);
+  const TextLines lines = ReadCompactText(path);
   std::vector<MarkerInfo> markers;
   bool inSection = false;
-  for (const std::string& line : lines) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
     if (!line.empty() && line.front() == '[') {
       if (inSection) break;  // the section ends at the next section line
       const std::size_t close = line.find(']');
-      inSection =
-          close != std::string::npos && EqualsNoCase(std::string_view(line).substr(1, close - 1), "Marker Infos");
+      inSection = close != std::string_view::npos && EqualsNoCase(line.substr(1, close - 1), "Marker Infos");
       continue;
     }
     if (!inSection || line.size() < 2 || ToLowerAscii(line[0]) != 'm' || ToLowerAscii(line[1]) != 'k') continue;
     const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) continue;
+    if (equals == std::string_view::npos) continue;
     if (std::optional<MarkerInfo> marker =
-            ParseMarkerValue(std::string_view(line).substr(equals + 1), channelCount, converter, timeZeroPosition))
+            ParseMarkerValue(line.substr(equals + 1), channelCount, converter, timeZeroPosition))
       markers.push_back(std::move(*marker));
   }
   return markers;
 }
 
-void CompleteAndSortMarkers(std::vector<MarkerInfo>& markers, std::int32_t segmentDataPoints, std::int32_t dataPoints) {
-  if (segmentDataPoints > 0) {
-    std::set<std::int32_t> segmentStarts;
-    for (const MarkerInfo& marker : markers)
-      if (marker.type == kNewSegment) segmentStarts.insert(marker.position);
-    for (std::int64_t position = 0; position < dataPoints; position += segmentDataPoints) {
-      if (segmentStarts.count(std::int32_t(position))) continue;
-      MarkerInfo segment;
-      segment.position = std::int32_t(position);
-      segment.type = kNewSegment;
-      markers.push_back(std::move(segment));
-    }
-  }
+void ForEachMarkerInOrder(std::vector<MarkerInfo>& markers, std::int32_t segmentDataPoints, std::int32_t dataPoints,
+                          const std::function<void(const MarkerInfo&)>& deliver) {
   std::stable_sort(markers.begin(), markers.end(), [](const MarkerInfo& a, const MarkerInfo& b) {
     if (a.position != b.position) return a.position < b.position;
     return (a.type == kNewSegment) > (b.type == kNewSegment);
   });
+  std::set<std::int32_t> fileSegmentStarts;
+  for (const MarkerInfo& marker : markers)
+    if (marker.type == kNewSegment) fileSegmentStarts.insert(marker.position);
+
+  // The segment markers are made one at a time, each just before the first marker of the file that
+  // does not precede it: where a segment starts the file has no "New Segment" marker, and the
+  // others come after it.
+  MarkerInfo segment;
+  segment.type = kNewSegment;
+  std::int64_t next = segmentDataPoints > 0 ? 0 : std::numeric_limits<std::int64_t>::max();
+  auto deliverSegmentsUpTo = [&](std::int64_t position) {
+    for (; next < dataPoints && next <= position; next += segmentDataPoints) {
+      if (fileSegmentStarts.contains(std::int32_t(next))) continue;
+      segment.position = std::int32_t(next);
+      deliver(segment);
+    }
+  };
+  for (const MarkerInfo& marker : markers) {
+    deliverSegmentsUpTo(marker.position);
+    deliver(marker);
+  }
+  deliverSegmentsUpTo(dataPoints);
 }
 
 void WriteMarkers(const CHeaderFile& header, IStorage* storage, std::int32_t& timeZeroPosition) {
@@ -140,10 +152,9 @@ void WriteMarkers(const CHeaderFile& header, IStorage* storage, std::int32_t& ti
   std::vector<MarkerInfo> markers;
   if (!header.m_MarkerFile.empty())
     markers = ReadMarkerFile(header.m_MarkerFile, std::int32_t(header.m_Channels.size()), *converter, timeZeroPosition);
-  CompleteAndSortMarkers(markers, header.m_SegmentDataPoints, header.m_DataPoints);
 
   // The writer's answers to the single marker's fields are not examined.
-  for (const MarkerInfo& marker : markers) {
+  ForEachMarkerInOrder(markers, header.m_SegmentDataPoints, header.m_DataPoints, [&](const MarkerInfo& marker) {
     writer->BeginMarker(marker.position, marker.points);
     writer->SetType(marker.type.c_str());
     writer->SetDescription(marker.description.c_str());
@@ -151,6 +162,6 @@ void WriteMarkers(const CHeaderFile& header, IStorage* storage, std::int32_t& ti
     if (marker.flag) writer->SetFlag();
     writer->SetChannel(marker.channel);
     writer->AddMarker();
-  }
+  });
   ThrowIfFailed(writer->Commit());
 }

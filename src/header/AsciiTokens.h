@@ -2,20 +2,24 @@
 // The numbers of one line of ASCII data. Columns are separated by blanks, tabs, commas and
 // semicolons; after `skipColumns` columns, every maximal run of digits and ".", "-", "+", "e", "E" is
 // one number, whatever stands around it. A "," decimal symbol is part of the runs (it reads as ".")
-// and no longer separates.
+// and no longer separates. NumberRunsUntil and SkipColumns also end a line at a CR or LF, so that
+// they can walk a whole text line by line.
 #include <cstdint>
 #include <string_view>
 
 namespace ascii_detail {
 
-// Character classes for one decimal symbol: 1 a number character, 2 a column separator.
+enum : unsigned char { kOther = 0, kNumber = 1, kSeparator = 2, kLineEnd = 4 };
+
+// Character classes for one decimal symbol.
 struct CharClasses {
   unsigned char of[256] = {};
   constexpr explicit CharClasses(char decimalSymbol) {
     for (char c : {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', '-', '+', 'e', 'E'})
-      of[static_cast<unsigned char>(c)] = 1;
-    for (char c : {' ', '\t', ';', ','}) of[static_cast<unsigned char>(c)] = 2;
-    if (decimalSymbol == ',') of[static_cast<unsigned char>(',')] = 1;
+      of[static_cast<unsigned char>(c)] = kNumber;
+    for (char c : {' ', '\t', ';', ','}) of[static_cast<unsigned char>(c)] = kSeparator;
+    for (char c : {'\r', '\n'}) of[static_cast<unsigned char>(c)] = kLineEnd;
+    if (decimalSymbol == ',') of[static_cast<unsigned char>(',')] = kNumber;
   }
 };
 
@@ -27,41 +31,55 @@ inline const CharClasses& ClassesFor(char decimalSymbol) {
 }  // namespace ascii_detail
 
 inline bool IsNumberCharacter(char c, char decimalSymbol) {
-  return ascii_detail::ClassesFor(decimalSymbol).of[static_cast<unsigned char>(c)] == 1;
+  return ascii_detail::ClassesFor(decimalSymbol).of[static_cast<unsigned char>(c)] == ascii_detail::kNumber;
 }
 
 inline bool IsColumnSeparator(char c, char decimalSymbol) {
-  return ascii_detail::ClassesFor(decimalSymbol).of[static_cast<unsigned char>(c)] == 2;
+  return ascii_detail::ClassesFor(decimalSymbol).of[static_cast<unsigned char>(c)] == ascii_detail::kSeparator;
 }
 
-// Calls `onNumber(run)` for each number run of the line, in order.
-// Where the numbers of a line begin, behind the skipped columns; the line's size when none is left.
+// Where the numbers of a line begin, behind the skipped columns; the line's end when none is left.
 inline std::size_t SkipColumns(std::string_view line, const ascii_detail::CharClasses& classes,
                                std::int32_t skipColumns) {
+  using namespace ascii_detail;
   std::size_t i = 0;
   const std::size_t size = line.size();
   auto at = [&](std::size_t index) { return classes.of[static_cast<unsigned char>(line[index])]; };
   for (std::int32_t column = 0; column < skipColumns; ++column) {
-    while (i < size && at(i) == 2) ++i;
-    if (i == size) return size;
-    while (i < size && at(i) != 2) ++i;
+    while (i < size && at(i) == kSeparator) ++i;
+    if (i == size || at(i) == kLineEnd) return i;
+    while (i < size && (at(i) & (kSeparator | kLineEnd)) == 0) ++i;
   }
   return i;
 }
 
+// Calls `onNumber(run)` for each number run of the line that begins at `text[from]` or is under way
+// there, in order, while it answers true. Answers where it stopped: behind the run that answered
+// false, or at the line's end.
+template <typename OnNumber>
+std::size_t NumberRunsUntil(std::string_view text, std::size_t from, const ascii_detail::CharClasses& classes,
+                            OnNumber&& onNumber) {
+  using namespace ascii_detail;
+  auto at = [&](std::size_t index) { return classes.of[static_cast<unsigned char>(text[index])]; };
+  const std::size_t size = text.size();
+  std::size_t i = from;
+  while (true) {
+    while (i < size && (at(i) & (kNumber | kLineEnd)) == 0) ++i;
+    if (i == size || at(i) == kLineEnd) return i;
+    const std::size_t start = i;
+    while (i < size && at(i) == kNumber) ++i;
+    if (!onNumber(text.substr(start, i - start))) return i;
+  }
+}
+
+// Calls `onNumber(run)` for each number run of the line, in order.
 template <typename OnNumber>
 void ForEachNumberRun(std::string_view line, char decimalSymbol, std::int32_t skipColumns, OnNumber&& onNumber) {
   const ascii_detail::CharClasses& classes = ascii_detail::ClassesFor(decimalSymbol);
-  auto numeric = [&](std::size_t index) { return classes.of[static_cast<unsigned char>(line[index])] == 1; };
-  const std::size_t size = line.size();
-  std::size_t i = SkipColumns(line, classes, skipColumns);
-  while (true) {
-    while (i < size && !numeric(i)) ++i;
-    if (i == size) return;
-    const std::size_t start = i;
-    while (i < size && numeric(i)) ++i;
-    onNumber(line.substr(start, i - start));
-  }
+  NumberRunsUntil(line, SkipColumns(line, classes, skipColumns), classes, [&](std::string_view run) {
+    onNumber(run);
+    return true;
+  });
 }
 
 // The number of runs ForEachNumberRun would report, counted without looking at them.
@@ -71,7 +89,7 @@ inline std::int64_t CountNumberRuns(std::string_view line, char decimalSymbol, s
   std::int64_t runs = 0;
   unsigned previous = 0;
   for (std::size_t i = SkipColumns(line, classes, skipColumns); i < line.size(); ++i) {
-    const unsigned current = classes.of[static_cast<unsigned char>(line[i])] & 1u;
+    const unsigned current = classes.of[static_cast<unsigned char>(line[i])] & ascii_detail::kNumber;
     runs += current & ~previous;
     previous = current;
   }

@@ -21,9 +21,9 @@ int CHeaderFile::Load(std::string_view path) {
 }
 
 bool CHeaderFile::CheckIdentification() {
-  const std::string& line = m_Lines.front();
+  const std::string_view line = m_Lines[0];
   if (line.empty()) return false;
-  m_ErrorMessage = "Header file contains invalid ID string: \"" + line + "\".";
+  m_ErrorMessage = "Header file contains invalid ID string: \"" + std::string(line) + "\".";
 
   const std::string lower = ToLowerAscii(line);
   if (lower.find("marker") != std::string::npos) return false;  // a marker file's identification
@@ -54,12 +54,12 @@ void CHeaderFile::SplitSections() {
   Section* current = nullptr;
   bool inComment = false;
   for (std::size_t i = 1; i < m_Lines.size(); ++i) {
-    const std::string& line = m_Lines[i];
+    const std::string_view line = m_Lines[i];
     if (line.empty() && !inComment) continue;
     if (!line.empty() && line.front() == '[') {
       const std::size_t close = line.find(']');
       if (close == std::string::npos) continue;
-      const std::string name = ToLowerAscii(std::string_view(line).substr(1, close - 1));
+      const std::string name = ToLowerAscii(line.substr(1, close - 1));
       current = &m_Sections[name];
       inComment = name == "comment";
       continue;
@@ -69,14 +69,14 @@ void CHeaderFile::SplitSections() {
     if (!inComment && !startsAlphanumeric) continue;
     if (!current) continue;
     if (inComment) {
-      (*current)["comment"] += line + "\n";
+      (*current)["comment"].append(line).append("\n");
       continue;
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
-    std::string value = line.substr(equals + 1);
+    std::string value(line.substr(equals + 1));
     value.resize(std::min(value.size(), value.find_first_of("\t;")));
-    (*current)[ToLowerAscii(std::string_view(line).substr(0, equals))] = std::move(value);
+    (*current)[ToLowerAscii(line.substr(0, equals))] = std::move(value);
   }
 }
 

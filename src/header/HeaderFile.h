@@ -11,6 +11,7 @@
 
 #include "header/ChannelInfo.h"
 #include "header/HeaderCodes.h"
+#include "header/LineReaders.h"
 #include "header/TextRules.h"
 #include "platform/WinTypes.h"
 
@@ -71,7 +72,7 @@ class CHeaderFile {
   std::map<std::string, Section> m_Sections;
   std::string m_HeaderPath;
   std::string m_ErrorMessage;
-  std::vector<std::string> m_Lines;
+  TextLines m_Lines;
   bool m_Utf8 = false;
   std::map<WideString, std::uint32_t> m_UnitCodes;
 
@@ -95,6 +96,9 @@ class CHeaderFile {
   bool InterpretBinaryInfos();
   bool CountTrailerDataPoints(const std::string& trailerValue);
   bool ComputeDataLength();
+  // Whether the data file holds at least one value of every channel, so that memory in proportion
+  // to the channel count is backed by the file (text takes a character and a separator a value).
+  bool DataFileHoldsEveryChannel() const;
   bool CheckPackedLayout();
   std::int64_t CountAsciiValues() const;
   std::int64_t DataFileLength() const;

@@ -96,6 +96,7 @@ bool CHeaderFile::CountTrailerDataPoints(const std::string& trailerValue) {
 }
 
 bool CHeaderFile::ComputeDataLength() {
+  if (!DataFileHoldsEveryChannel()) return Fail("Calculated dataset length is 0 or less.");
   if (m_DataPoints == 0) {
     const std::int64_t points = m_SampleFormat == FORMAT_ASCII
                                     ? CountAsciiValues() / (m_ChannelCount * NumbersPerDataPoint())
@@ -108,6 +109,13 @@ bool CHeaderFile::ComputeDataLength() {
     if (m_DataPoints == 0) return Fail("Data points less than \"SegmentDataPoints\" calculated.");
   }
   return true;
+}
+
+bool CHeaderFile::DataFileHoldsEveryChannel() const {
+  const Int128 length = DataFileLength();
+  if (m_SampleFormat == FORMAT_ASCII) return length >= 2 * Int128(m_ChannelCount) - 1;  // "1 1 ... 1"
+  const Int128 rest = length - m_DataOffset - m_TrailerSize;
+  return 2 * rest >= Int128(m_ChannelCount) * HalfBytesPerValue(m_SampleFormat);
 }
 
 std::int64_t CHeaderFile::DataFileLength() const {
@@ -133,7 +141,7 @@ std::int64_t CHeaderFile::BinaryDataPoints(std::int64_t rest) const {
 }
 
 std::int64_t CHeaderFile::CountAsciiValues() const {
-  std::vector<std::string> lines;
+  TextLines lines;
   ReadTextLines(m_DataFile, lines);
   std::int64_t values = 0;
   for (std::size_t i = std::size_t(m_SkipLines); i < lines.size(); ++i) values += CountValues(lines[i]);

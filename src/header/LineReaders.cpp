@@ -10,11 +10,18 @@ namespace {
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// The whole file behind an optional byte order mark, in a buffer of the file's length plus one
-// zero-filled byte (more zeros when the mark was skipped).
-std::vector<char> ReadTerminated(std::string_view path, bool skipByteOrderMark) {
+// The number of CR and LF bytes: no more lines than one more than these can come of a text.
+std::size_t CountLineEnds(const char* begin, const char* end) {
+  return std::size_t(std::count(begin, end, '\r') + std::count(begin, end, '\n'));
+}
+
+}  // namespace
+
+// The whole file behind an optional byte order mark, followed by zero bytes up to the file's length
+// plus one (more zeros when the mark was skipped), split into lines.
+void TextLines::ReadTerminated(std::string_view path, bool skipByteOrderMark) {
   CFile file(path, CFile::Share::denyWrite);
-  const std::int64_t length = file.GetLength();
+  const std::size_t length = static_cast<std::size_t>(file.GetLength());
   std::size_t skipped = 0;
   if (skipByteOrderMark && length >= 3) {
     unsigned char mark[3] = {};
@@ -23,23 +30,20 @@ std::vector<char> ReadTerminated(std::string_view path, bool skipByteOrderMark) 
     else
       file.SeekToBegin();
   }
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  file.Read(buffer.data(), static_cast<std::size_t>(length) - skipped);
-  return buffer;
-}
+  m_Size = length + 1;
+  m_Text = std::make_unique_for_overwrite<char[]>(m_Size);
+  AdviseLargeBuffer(m_Text.get(), m_Size);
+  const std::size_t read = file.Read(m_Text.get(), length - skipped);
+  std::fill(m_Text.get() + read, m_Text.get() + m_Size, '\0');
+  m_ZeroEndsLine = true;
 
-// A line's text ends at its first 0 byte.
-std::string TextUpToZero(const char* begin, const char* end) {
-  const void* zero = std::memchr(begin, '\0', std::size_t(end - begin));
-  return std::string(begin, zero ? static_cast<const char*>(zero) : end);
-}
-
-// Splits the buffer, its final 0 byte included, into lines; the first line end met is the file's
-// terminator T, and a repeated T after a line end is an empty line.
-void SplitTerminated(const std::vector<char>& buffer, std::vector<std::string>& lines) {
-  lines.clear();
-  const char* const begin = buffer.data();
-  const char* const end = begin + buffer.size();
+  // The buffer is walked whole, its final 0 byte included: the first line end met is the file's
+  // terminator T, and a repeated T after a line end is an empty line.
+  const char* const begin = m_Text.get();
+  const char* const end = begin + m_Size;
+  m_Starts = {};
+  m_FirstLineOfBlock = {};
+  Reserve(CountLineEnds(begin, end) + 1);
   const char* lineStart = begin;
   bool afterLineEnd = false;
   char terminator = 0;
@@ -48,37 +52,54 @@ void SplitTerminated(const std::vector<char>& buffer, std::vector<std::string>& 
       if (afterLineEnd) lineStart = p, afterLineEnd = false;
     } else if (!afterLineEnd) {
       if (terminator == 0) terminator = *p;
-      lines.push_back(TextUpToZero(lineStart, p));
+      Append(std::size_t(lineStart - begin));
       afterLineEnd = true;
     } else if (*p == terminator) {
-      lines.emplace_back();
+      Append(std::size_t(p - begin));  // an empty line: its text ends where it starts
     }
   }
   // The walk ended on the final 0 byte, so a last line (perhaps empty) always follows.
-  lines.push_back(TextUpToZero(lineStart, end));
+  Append(std::size_t(lineStart - begin));
 }
 
-}  // namespace
-
-void ReadHeaderLines(std::string_view path, std::vector<std::string>& lines) {
-  SplitTerminated(ReadTerminated(path, true), lines);
+void TextLines::Append(std::size_t start) {
+  while (std::uint64_t(start) >> 32 > m_FirstLineOfBlock.size()) m_FirstLineOfBlock.push_back(m_Starts.size());
+  m_Starts.push_back(std::uint32_t(start));
 }
 
-void ReadTextLines(std::string_view path, std::vector<std::string>& lines) {
-  SplitTerminated(ReadTerminated(path, false), lines);
+std::size_t TextLines::Start(std::size_t index) const {
+  const auto block = std::upper_bound(m_FirstLineOfBlock.begin(), m_FirstLineOfBlock.end(), index);
+  return std::size_t(std::uint64_t(block - m_FirstLineOfBlock.begin()) << 32 | m_Starts[index]);
 }
 
-CompactText ReadCompactText(std::string_view path) {
+std::string_view TextLines::operator[](std::size_t index) const {
+  const char* const begin = m_Text.get() + Start(index);
+  if (m_ZeroEndsLine) return {begin, std::strcspn(begin, "\r\n")};  // the text ends with a 0 byte
+  const char* const end = m_Text.get() + m_Size;
+  const char* p = begin;
+  while (p != end && !IsLineEnd(*p)) ++p;
+  return {begin, std::size_t(p - begin)};
+}
+
+void ReadHeaderLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, true); }
+
+void ReadTextLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, false); }
+
+TextLines ReadCompactText(std::string_view path) {
   CFile file(path, CFile::Share::denyNone);
-  CompactText result;
+  TextLines result;
   const std::size_t length = static_cast<std::size_t>(file.GetLength());
-  result.text = std::make_unique_for_overwrite<char[]>(length);
-  AdviseLargeBuffer(result.text.get(), length);
-  result.size = file.Read(result.text.get(), length);
+  result.m_Text = std::make_unique_for_overwrite<char[]>(length);
+  AdviseLargeBuffer(result.m_Text.get(), length);
+  result.m_Size = file.Read(result.m_Text.get(), length);
 
   // Each line ends at the next CR or LF; the next of each is looked up once, with memchr.
-  const char* const begin = result.text.get();
-  const char* const end = begin + result.size;
+  const char* const begin = result.m_Text.get();
+  const char* const end = begin + result.m_Size;
+  // Every line but a leading empty one holds a byte that ends no line, and every line but the last
+  // is followed by one that does.
+  const std::size_t lineEnds = CountLineEnds(begin, end);
+  result.Reserve(std::min(lineEnds, result.m_Size - lineEnds) + 1);
   auto next = [end](const char* from, char c) {
     const void* found = std::memchr(from, c, std::size_t(end - from));
     return found ? static_cast<const char*>(found) : end;
@@ -88,7 +109,7 @@ CompactText ReadCompactText(std::string_view path) {
   const char* lineStart = begin;
   while (lineStart < end) {
     const char* lineEnd = std::min(nextCr, nextLf);
-    result.lines.push_back({std::size_t(lineStart - begin), std::size_t(lineEnd - lineStart)});
+    result.Append(std::size_t(lineStart - begin));
     if (lineEnd == end) return result;
     // A run of CR and LF ends one line.
     lineStart = lineEnd;
@@ -97,13 +118,6 @@ CompactText ReadCompactText(std::string_view path) {
     if (nextLf < lineStart) nextLf = next(lineStart, '\n');
   }
   // The file ends with a line end (no last line), or is empty (one empty line).
-  if (result.size == 0) result.lines.push_back({0, 0});
+  if (result.m_Size == 0) result.Append(0);
   return result;
-}
-
-void ReadCompactLines(std::string_view path, std::vector<std::string>& lines) {
-  const CompactText text = ReadCompactText(path);
-  lines.clear();
-  lines.reserve(text.lines.size());
-  for (std::size_t i = 0; i < text.lines.size(); ++i) lines.emplace_back(text[i]);
 }

@@ -1,36 +1,50 @@
 #pragma once
-// The three line readers. Each empties `lines` and fills it with the lines of the file at `path`, in
-// file order; a file that cannot be opened or read raises CFileException. No content makes them fail.
+// The three line readers. Each reads the file at `path` whole into one buffer and keeps its lines,
+// in file order, as the offsets where they start, so that a line costs no copy of its bytes; a file
+// that cannot be opened or read raises CFileException. No content makes them fail.
 //
 //  - ReadHeaderLines: skips a UTF-8 byte order mark. CR, LF, CR LF and LF CR all end a line; the
 //    first line end met decides which character counts again as an empty line. A last line is
 //    always appended (empty after a final line end), and a 0 byte ends a line's text.
 //  - ReadTextLines: the same without the byte order mark test.
-//  - ReadCompactLines: any run of CR and LF ends one line, so no empty lines but a leading one; a
+//  - ReadCompactText: any run of CR and LF ends one line, so no empty lines but a leading one; a
 //    last line only when the file does not end with CR or LF. Lines keep every byte.
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-void ReadHeaderLines(std::string_view path, std::vector<std::string>& lines);
-void ReadTextLines(std::string_view path, std::vector<std::string>& lines);
-void ReadCompactLines(std::string_view path, std::vector<std::string>& lines);
+class TextLines {
+ public:
+  std::size_t size() const { return m_Starts.size(); }
+  // The line's text: from its start up to the next CR or LF (or 0 byte, where that ends a line), or
+  // the end of the text.
+  std::string_view operator[](std::size_t index) const;
+  // The whole text, which the lines are views of.
+  std::span<char> Text() { return {m_Text.get(), m_Size}; }
+  std::string_view Text() const { return {m_Text.get(), m_Size}; }
 
-// The lines of ReadCompactLines kept in the file's own buffer, without a copy per line.
-struct CompactText {
-  struct Line {
-    std::size_t start;
-    std::size_t length;
-  };
-  std::unique_ptr<char[]> text;
-  std::size_t size = 0;
-  std::vector<Line> lines;
+ private:
+  friend void ReadHeaderLines(std::string_view path, TextLines& lines);
+  friend void ReadTextLines(std::string_view path, TextLines& lines);
+  friend TextLines ReadCompactText(std::string_view path);
 
-  std::span<char> Text() { return {text.get(), size}; }
-  std::string_view operator[](std::size_t index) const {
-    return {text.get() + lines[index].start, lines[index].length};
-  }
+  void ReadTerminated(std::string_view path, bool skipByteOrderMark);
+  void Reserve(std::size_t lines) { m_Starts.reserve(lines); }
+  void Append(std::size_t start);
+  std::size_t Start(std::size_t index) const;
+
+  std::unique_ptr<char[]> m_Text;
+  std::size_t m_Size = 0;
+  // A start takes 4 bytes: its low 32 bits, and for each further 4 GiB of text the index of the
+  // first line that starts there.
+  std::vector<std::uint32_t> m_Starts;
+  std::vector<std::size_t> m_FirstLineOfBlock;
+  bool m_ZeroEndsLine = false;
 };
-CompactText ReadCompactText(std::string_view path);
+
+void ReadHeaderLines(std::string_view path, TextLines& lines);
+void ReadTextLines(std::string_view path, TextLines& lines);
+TextLines ReadCompactText(std::string_view path);

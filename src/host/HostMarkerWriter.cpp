@@ -45,12 +45,15 @@ HRESULT HostMarkerWriter::SetFlag() {
 
 HRESULT HostMarkerWriter::AddMarker() {
   if (!m_Begun) return E_UNEXPECTED;
-  m_Markers.push_back(m_Current);
+  // Kept encoded, the form in which the list is stored, so that a marker takes its stored size only.
+  SetMarkerCount(m_Encoded, ++m_Count);
+  AppendMarker(m_Encoded, m_Current);
   m_Begun = false;
   return S_OK;
 }
 
 HRESULT HostMarkerWriter::Commit() {
   if (!m_Storage) return E_UNEXPECTED;
-  return WriteWholeStream(m_Storage.Get(), kHostMarkersStream, EncodeMarkers(m_Markers));
+  SetMarkerCount(m_Encoded, m_Count);
+  return WriteWholeStream(m_Storage.Get(), kHostMarkersStream, m_Encoded);
 }

@@ -86,7 +86,8 @@ class HostMarkerWriter final : public ComPart<IHostMarkerWriter> {
 
  private:
   ComPtr<IStorage> m_Storage;
-  std::vector<StoredMarker> m_Markers;
+  std::vector<std::uint8_t> m_Encoded;  // the markers added so far, as they are stored
+  std::uint32_t m_Count = 0;
   StoredMarker m_Current;
   bool m_Begun = false;
 };

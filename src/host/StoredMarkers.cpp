@@ -8,6 +8,7 @@ namespace {
 
 class Writer {
  public:
+  explicit Writer(std::vector<std::uint8_t>& bytes) : m_Bytes(bytes) {}
   void Put32(std::uint32_t value) {
     for (int i = 0; i < 4; ++i) m_Bytes.push_back(std::uint8_t(value >> (8 * i)));
   }
@@ -21,10 +22,9 @@ class Writer {
     Put32(std::uint32_t(text.size()));
     m_Bytes.insert(m_Bytes.end(), text.begin(), text.end());
   }
-  std::vector<std::uint8_t> Take() { return std::move(m_Bytes); }
 
  private:
-  std::vector<std::uint8_t> m_Bytes;
+  std::vector<std::uint8_t>& m_Bytes;
 };
 
 class Reader {
@@ -69,19 +69,27 @@ constexpr std::size_t kSmallestMarker = 4 * 4 + 8 + 2 * 4;
 
 }  // namespace
 
+void AppendMarker(std::vector<std::uint8_t>& bytes, const StoredMarker& marker) {
+  Writer out(bytes);
+  out.Put32(std::uint32_t(marker.position));
+  out.Put32(std::uint32_t(marker.points));
+  out.Put32(std::uint32_t(marker.channel));
+  out.Put32((marker.flag ? 1u : 0u) | (marker.hasDate ? 2u : 0u));
+  out.PutDouble(marker.date);
+  out.PutText(marker.type);
+  out.PutText(marker.description);
+}
+
+void SetMarkerCount(std::vector<std::uint8_t>& bytes, std::uint32_t count) {
+  if (bytes.size() < 4) bytes.resize(4);
+  for (int i = 0; i < 4; ++i) bytes[std::size_t(i)] = std::uint8_t(count >> (8 * i));
+}
+
 std::vector<std::uint8_t> EncodeMarkers(const std::vector<StoredMarker>& markers) {
-  Writer out;
-  out.Put32(std::uint32_t(markers.size()));
-  for (const StoredMarker& marker : markers) {
-    out.Put32(std::uint32_t(marker.position));
-    out.Put32(std::uint32_t(marker.points));
-    out.Put32(std::uint32_t(marker.channel));
-    out.Put32((marker.flag ? 1u : 0u) | (marker.hasDate ? 2u : 0u));
-    out.PutDouble(marker.date);
-    out.PutText(marker.type);
-    out.PutText(marker.description);
-  }
-  return out.Take();
+  std::vector<std::uint8_t> bytes;
+  SetMarkerCount(bytes, std::uint32_t(markers.size()));
+  for (const StoredMarker& marker : markers) AppendMarker(bytes, marker);
+  return bytes;
 }
 
 std::optional<std::vector<StoredMarker>> DecodeMarkers(std::span<const std::uint8_t> bytes) {

@@ -28,6 +28,10 @@ struct StoredMarker {
 inline constexpr LPCOLESTR kHostMarkersStream = OLESTR("HostMarkers");
 
 std::vector<std::uint8_t> EncodeMarkers(const std::vector<StoredMarker>& markers);
+// The encoding built marker by marker: the count in front (made room for when missing), then each
+// marker appended.
+void SetMarkerCount(std::vector<std::uint8_t>& bytes, std::uint32_t count);
+void AppendMarker(std::vector<std::uint8_t>& bytes, const StoredMarker& marker);
 std::optional<std::vector<StoredMarker>> DecodeMarkers(std::span<const std::uint8_t> bytes);
 // The markers stored in a recording; an empty list when it has none, nothing when they are damaged.
 std::optional<std::vector<StoredMarker>> ReadStoredMarkers(IStorage* storage);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "component/Diagnostics.h"
 #include "header/AsciiTokens.h"
@@ -34,37 +35,53 @@ void CASCIIReader::ParseLine(std::string_view line, std::vector<float>& numbers)
 }
 
 void CASCIIReader::BuildIndex() {
-  const std::size_t firstLine = std::size_t(std::max(m_nSkipLines, 0));
-  const std::size_t dataLines = m_Text.lines.size() > firstLine ? m_Text.lines.size() - firstLine : 0;
-  m_FirstNumber.assign(dataLines + 1, 0);
+  const ascii_detail::CharClasses& classes = ascii_detail::ClassesFor(m_cDecimalSymbol);
+  m_Index.clear();
   std::uint64_t total = 0;
-  for (std::size_t i = 0; i < dataLines; ++i) {
-    m_FirstNumber[i] = total;
-    total += std::uint64_t(CountNumberRuns(m_Text[firstLine + i], m_cDecimalSymbol, m_nSkipColumns));
+  const std::string_view text = std::as_const(m_Text).Text();
+  for (std::size_t i = std::size_t(std::max(m_nSkipLines, 0)); i < m_Text.size(); ++i) {
+    const std::string_view line = m_Text[i];
+    const std::uint64_t runs = std::uint64_t(CountNumberRuns(line, m_cDecimalSymbol, m_nSkipColumns));
+    // Only a line that holds an indexed number is walked run by run.
+    if (total + runs > m_Index.size() * kIndexStep) {
+      std::uint64_t g = total;
+      NumberRunsUntil(line, SkipColumns(line, classes, m_nSkipColumns), classes, [&](std::string_view run) {
+        if (g++ % kIndexStep == 0) m_Index.push_back(std::size_t(run.data() - text.data()));
+        return true;
+      });
+    }
+    total += runs;
   }
-  m_FirstNumber[dataLines] = total;
+  m_Numbers = total;
   m_Indexed = true;
 }
 
 template <typename Visit>
 void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit) {
   if (first >= end) return;
-  // The data line that holds stream number `first`: the last one whose first number is not beyond it.
-  std::size_t line =
-      std::size_t(std::upper_bound(m_FirstNumber.begin(), m_FirstNumber.end() - 1, first) - m_FirstNumber.begin()) - 1;
-  const std::size_t firstLine = std::size_t(std::max(m_nSkipLines, 0));
-  std::uint64_t g = m_FirstNumber[line];
-  for (; g < end; ++line) {
-    ForEachNumberRun(m_Text[firstLine + line], m_cDecimalSymbol, m_nSkipColumns, [&](std::string_view run) {
-      if (g >= first && g < end) visit(run);
-      ++g;
-    });
+  // From the indexed number next before `first`, along its line and the lines after it.
+  const ascii_detail::CharClasses& classes = ascii_detail::ClassesFor(m_cDecimalSymbol);
+  const std::string_view text = std::as_const(m_Text).Text();
+  std::uint64_t g = first / kIndexStep * kIndexStep;
+  std::size_t at = m_Index[first / kIndexStep];
+  bool more = true;
+  auto onNumber = [&](std::string_view run) {
+    if (g >= first) visit(run);
+    return more = ++g < end;
+  };
+  while (true) {
+    at = NumberRunsUntil(text, at, classes, onNumber);
+    if (!more || at == text.size()) break;
+    // The next line, behind the line ends and its skipped columns.
+    while (at < text.size() && classes.of[static_cast<unsigned char>(text[at])] == ascii_detail::kLineEnd) ++at;
+    at += SkipColumns(text.substr(at), classes, m_nSkipColumns);
   }
+  m_NumbersWalked += g - first / kIndexStep * kIndexStep;
 }
 
 void CASCIIReader::RequireStream(std::uint64_t end) {
   if (!m_Indexed) BuildIndex();
-  if (end > m_FirstNumber.back()) AfxThrowOleException(GDR_E_FILE);  // the lines run out
+  if (end > m_Numbers) AfxThrowOleException(GDR_E_FILE);  // the lines run out
 }
 
 void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, const Selection& selection,

@@ -3,8 +3,9 @@
 // placed by orientation:
 //   MULTIPLEXED: number k of channel c at point t is stream number (t × N + c) × V + k,
 //   VECTORIZED:  it is stream number (c × P + t) × V + k.
-// The first read indexes the lines (where each starts, and the stream number of its first number);
-// every read then parses only the lines that hold the numbers it needs.
+// The first read indexes the stream: where every K-th number stands in the text. Every read then
+// starts at the indexed number next before its first one and stops behind its last one, however long
+// the lines are.
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,9 @@ class CASCIIReader : public CIntervalReader {
   // Appends the numbers of one line to `numbers` (the list is emptied first).
   void ParseLine(std::string_view line, std::vector<float>& numbers) const;
 
+  // How many numbers the reads so far have passed over, the wanted ones included.
+  std::uint64_t NumbersWalked() const { return m_NumbersWalked; }
+
  private:
   // Write the scaled numbers of the selected channels for points position to position + count − 1
   // into the block. Raise 0x8004100E when the data lines end before the last number they need.
@@ -39,8 +43,11 @@ class CASCIIReader : public CIntervalReader {
   char m_cDecimalSymbol = '.';
   std::int32_t m_nSkipLines = 0;
   std::int32_t m_nSkipColumns = 0;
-  CompactText m_Text;  // the file's lines in one buffer
-  // For each data line, the stream number of its first number; one more entry holds the total.
-  std::vector<std::uint64_t> m_FirstNumber;
+  TextLines m_Text;  // the file's lines in one buffer
+  // The text offset of stream number i × kIndexStep, for each i; and the stream's length.
+  static constexpr std::uint64_t kIndexStep = 4096;
+  std::vector<std::size_t> m_Index;
+  std::uint64_t m_Numbers = 0;
   bool m_Indexed = false;
+  std::uint64_t m_NumbersWalked = 0;
 };

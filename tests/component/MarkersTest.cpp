@@ -1,5 +1,6 @@
 #include "component/ComponentTestSupport.h"
 #include "description/Markers.h"
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -116,6 +117,33 @@ TEST_F(MarkersTest, SegmentMarkersFillFixedBoundaries) {
   EXPECT_EQ(calls, Join({Marker(0, 1, "New Segment", "", -1), Marker(0, 1, "Other", "", -1),
                          Marker(3, 1, "New Segment", "", -1), Marker(3, 1, "Stimulus", "", -1),
                          Marker(5, 1, "New Segment", "", -1), Marker(6, 1, "New Segment", "", -1)}));
+}
+
+TEST_F(MarkersTest, SegmentMarkersAreMadeOneAtATimeInTheirTurn) {
+  auto marker = [](std::int32_t position, std::string type) {
+    MarkerInfo info;
+    info.position = position;
+    info.type = std::move(type);
+    return info;
+  };
+  std::vector<MarkerInfo> markers = {marker(999999, "Last"), marker(2, "Other"), marker(2, "New Segment")};
+  std::vector<std::pair<std::int32_t, std::string>> first;
+  std::int64_t count = 0;
+  std::int32_t previous = 0;
+  bool ordered = true;
+  const AllocationPeak peak;
+  // One segment of one point each: a million segment markers, where the file has one at 2.
+  ForEachMarkerInOrder(markers, 1, 1000000, [&](const MarkerInfo& delivered) {
+    ordered = ordered && delivered.position >= previous;
+    previous = delivered.position;
+    if (++count <= 5) first.emplace_back(delivered.position, delivered.type);
+  });
+  EXPECT_LT(peak.Bytes(), 4096u) << "memory in proportion to the segment markers";
+  EXPECT_EQ(count, 1000000 + 2);
+  EXPECT_TRUE(ordered);
+  EXPECT_EQ(first, (std::vector<std::pair<std::int32_t, std::string>>{
+                       {0, "New Segment"}, {1, "New Segment"}, {2, "New Segment"}, {2, "Other"}, {3, "New Segment"}}));
+  EXPECT_EQ(previous, 999999);
 }
 
 TEST_F(MarkersTest, WithoutMarkersTheHostStillGetsACommittedList) {

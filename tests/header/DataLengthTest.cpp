@@ -178,22 +178,54 @@ TEST_F(DataLengthTest, CountsKeepTheLow32Bits) {
 }
 
 TEST_F(DataLengthTest, HugeCountsNeverOverflow) {
-  ExpectRefused(LoadBinary(2147483647, 4000,
+  // Data files that hold one value of each of the 2^31 - 1 channels.
+  ExpectRefused(LoadBinary(2147483647, std::uint64_t(4) << 31,
                            "DataType=TIMEFREQUENCYDOMAIN_COMPLEX\nLayers=2147483647\nLayerUpperLimit=1\n"
                            "DataOrientation=VECTORIZED\n",
                            "[Binary Infos]\nBinaryFormat=IEEE_FLOAT_32\nChannelOffset=2147483647\n"),
                 "Calculated dataset length is 0 or less.");
   header = CHeaderFile();
-  ExpectRefused(LoadBinary(2147483647, 4000, "SegmentationType=FIXTIME\nSegmentDataPoints=2147483647\n",
-                           "[Binary Infos]\nSegmentHeaderSize=2147483647\n"),
-                "Calculated dataset length is 0 or less.");
+  ExpectRefused(
+      LoadBinary(2147483647, std::uint64_t(2) << 31, "SegmentationType=FIXTIME\nSegmentDataPoints=2147483647\n",
+                 "[Binary Infos]\nSegmentHeaderSize=2147483647\n"),
+      "Calculated dataset length is 0 or less.");
+}
+
+TEST_F(DataLengthTest, TheDataFileMustHoldAValueOfEveryChannelBeforeTheChannelsAreMade) {
+  struct Case {
+    int channels;
+    std::string_view infos;
+    std::uint64_t dataBytes;  // the least that holds a value of every channel
+  };
+  const Case cases[] = {
+      {3, "", 6},
+      {3, "BinaryFormat=IEEE_FLOAT_32\n", 12},
+      {3, "BinaryFormat=ATS_INT_12_PACKED\n", 5},
+      {2, "DataOffset=10\n", 14},
+  };
+  for (const auto& [channels, infos, dataBytes] : cases) {
+    ExpectRefused(LoadBinary(channels, dataBytes - 1, "DataPoints=1\n", "[Binary Infos]\n" + std::string(infos)),
+                  "Calculated dataset length is 0 or less.");
+    EXPECT_TRUE(header.m_Channels.empty()) << channels << " " << infos;
+    header = CHeaderFile();
+    EXPECT_EQ(LoadBinary(channels, dataBytes, "DataPoints=1\n", "[Binary Infos]\n" + std::string(infos)), 0);
+    header = CHeaderFile();
+  }
+  // 20 million channels claimed beside two bytes of data are refused before a channel is made.
+  ExpectRefused(LoadBinary(20000000, 2, "DataPoints=1\n"), "Calculated dataset length is 0 or less.");
+  EXPECT_TRUE(header.m_Channels.empty());
+  header = CHeaderFile();
+  // Text takes at least a character and a separator for each value but the last.
+  ExpectRefused(LoadAscii("1 2", 3, "", "DataPoints=1\n"), "Calculated dataset length is 0 or less.");
+  header = CHeaderFile();
+  EXPECT_EQ(LoadAscii("1 2 3", 3, "", "DataPoints=1\n"), 0);
 }
 
 TEST_F(DataLengthTest, AChannelListThatNoMemoryHoldsIsAnAllocationFailure) {
-  EXPECT_THROW(LoadBinary(2000000000, 4000, "DataPoints=10\n"), std::bad_alloc);
+  EXPECT_THROW(LoadBinary(2000000000, 4000000000, "DataPoints=10\n"), std::bad_alloc);
   header = CHeaderFile();
   // Keys before the channel list are checked first.
-  ExpectRefused(LoadBinary(2000000000, 4000, "DataPoints=10\nDataOrientation=X\n"),
+  ExpectRefused(LoadBinary(2000000000, 4000000000, "DataPoints=10\nDataOrientation=X\n"),
                 "\"DataOrientation\" key has invalid value \"X\".");
 }
 

@@ -5,7 +5,7 @@ namespace {
 class IdentificationTest : public HeaderTest {
  protected:
   bool Identifies(std::string line) {
-    header.m_Lines = {std::move(line), ""};
+    ReadHeaderLines(dir.Write("id.shdr", line + "\r\n"), header.m_Lines);
     header.m_ErrorMessage.clear();
     return header.CheckIdentification();
   }

@@ -2,23 +2,30 @@
 
 #include "header/LineReaders.h"
 #include "platform/Exceptions.h"
+#include "support/AllocationCounter.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
+Lines Copy(const TextLines& text) {
+  Lines lines;
+  for (std::size_t i = 0; i < text.size(); ++i) lines.emplace_back(text[i]);
+  return lines;
+}
+
 class LineReadersTest : public ::testing::Test {
  protected:
   Lines Header(std::string_view bytes) { return Read(ReadHeaderLines, bytes); }
   Lines Text(std::string_view bytes) { return Read(ReadTextLines, bytes); }
-  Lines Compact(std::string_view bytes) { return Read(ReadCompactLines, bytes); }
+  Lines Compact(std::string_view bytes) { return Copy(ReadCompactText(dir.Write("f.txt", bytes))); }
 
- private:
-  Lines Read(void (*reader)(std::string_view, Lines&), std::string_view bytes) {
-    Lines lines = {"left over from before"};
+  Lines Read(void (*reader)(std::string_view, TextLines&), std::string_view bytes) {
+    TextLines lines;
+    reader(dir.Write("left.txt", "left over\nfrom before"), lines);
     reader(dir.Write("f.txt", bytes), lines);
-    return lines;
+    return Copy(lines);
   }
   TempDir dir;
 };
@@ -85,9 +92,28 @@ TEST_F(LineReadersTest, CompactLinesDropEmptyLinesAndAFinalEmptyLine) {
   EXPECT_EQ(Compact("\r\nA"), (Lines{"", "A"}));
 }
 
+TEST_F(LineReadersTest, LinesTakeAFewTimesTheFileSizeHoweverShort) {
+  // A megabyte of nothing but line ends: a million lines.
+  for (std::string_view end : {"\n", "\r\n"}) {
+    std::string bytes;
+    while (bytes.size() < 1000000) bytes += end;
+    const std::string path = dir.Write("breaks.txt", bytes);
+    const AllocationPeak peak;
+    TextLines lines;
+    ReadHeaderLines(path, lines);
+    EXPECT_EQ(lines.size(), 1000000 / end.size() + 1);
+    EXPECT_LE(peak.Bytes(), 5 * bytes.size() + 4096) << end.size();
+  }
+  const std::string path = dir.Write("numbers.txt", std::string(1000000, '\n').replace(0, 1, "1"));
+  const AllocationPeak peak;
+  const TextLines compact = ReadCompactText(path);
+  EXPECT_EQ(Copy(compact), Lines{"1"});
+  EXPECT_LE(peak.Bytes(), 1000000 + 4096);
+}
+
 TEST_F(LineReadersTest, AMissingFileOrAFolderRaisesTheFileException) {
   TempDir dir;
-  Lines lines;
+  TextLines lines;
   try {
     ReadHeaderLines(dir.File("missing.shdr"), lines);
     FAIL() << "no exception";
@@ -101,7 +127,7 @@ TEST_F(LineReadersTest, AMissingFileOrAFolderRaisesTheFileException) {
   } catch (const CFileException& e) {
     EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
   }
-  EXPECT_THROW(ReadCompactLines(dir.File("missing.vmrk"), lines), CFileException);
+  EXPECT_THROW(ReadCompactText(dir.File("missing.vmrk")), CFileException);
 }
 
 }  // namespace

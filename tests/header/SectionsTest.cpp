@@ -6,8 +6,9 @@ class SectionsTest : public HeaderTest {
  protected:
   // Splits the lines of a header (identification line first) without interpreting them.
   void Split(std::vector<std::string> lines) {
-    header.m_Lines = std::move(lines);
-    header.m_Lines.insert(header.m_Lines.begin(), std::string(kIdLine));
+    std::string text;
+    for (const std::string& line : lines) text.append(text.empty() ? "" : "\n").append(line);
+    ReadHeaderLines(WriteHeader(text), header.m_Lines);
     header.SplitSections();
   }
   using Section = CHeaderFile::Section;
@@ -51,7 +52,7 @@ TEST_F(SectionsTest, CommentSectionCollectsEveryLineUntilTheNextSection) {
 }
 
 TEST_F(SectionsTest, TheIdentificationLineBelongsToNoSection) {
-  header.m_Lines = {"[A]", "k=1"};
+  ReadHeaderLines(dir.Write("h.shdr", "[A]\r\nk=1"), header.m_Lines);
   header.SplitSections();
   EXPECT_EQ(header.m_Sections.size(), 0u);
 }

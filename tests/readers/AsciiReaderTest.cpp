@@ -260,4 +260,56 @@ TEST_F(AsciiReaderTest, PagingGivesWhatAFullParseGives) {
   }
 }
 
+TEST_F(AsciiReaderTest, AReadStartsNearItsFirstNumberAndStopsBehindItsLast) {
+  // One line of 100000 numbers: a read of 10 passes over at most the index's step before them.
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text.append(std::to_string(i)).append(" ");
+  AsciiLayout layout;
+  layout.channels = 1;
+  layout.points = 100000;
+  ASSERT_EQ(Open(layout, text), S_OK);
+  for (LONG position : {0, 50000, 99990}) {
+    const std::uint64_t before = reader->NumbersWalked();
+    const ReadResult read = Read(position, 10);
+    ASSERT_EQ(read.result, S_OK);
+    EXPECT_EQ(read.values.front(), float(position));
+    EXPECT_EQ(read.values.back(), float(position + 9));
+    EXPECT_LE(reader->NumbersWalked() - before, 4096u + 10u) << position;
+  }
+}
+
+TEST_F(AsciiReaderTest, ReadsFromIndexedNumbersGiveWhatAFullParseGives) {
+  // Long and short lines, skipped columns and blank lines around the indexed numbers.
+  std::mt19937 random(11);
+  for (bool multiplexed : {true, false}) {
+    AsciiLayout layout;
+    layout.multiplexed = multiplexed;
+    layout.channels = 3;
+    layout.points = 7000;
+    layout.skipLines = 1;
+    layout.skipColumns = 1;
+    std::string text = "title 1 2 3\n";
+    for (std::int64_t g = 0; g < 3 * 7000;) {
+      text.append("t1");
+      for (std::uint32_t i = random() % 2 ? random() % 9000 : random() % 5; i > 0 && g < 3 * 7000; --i, ++g)
+        text.append(random() % 2 ? " " : ";").append(std::to_string(random() % 1000));
+      text += random() % 4 ? "\n" : "\r\n\r\n";
+    }
+    ASSERT_EQ(Open(layout, text), S_OK);
+    for (int i = 0; i < 40; ++i) {
+      const LONG position = LONG(random() % 7100);
+      const LONG count = LONG(random() % 300);
+      const std::vector<LONG> channels = {LONG(random() % 3), LONG(random() % 3)};
+      const ReadResult read = Read(position, count, &channels);
+      const std::optional<std::vector<float>> expected = Reference(position, count, channels);
+      if (!expected) {
+        EXPECT_EQ(read.result, MakeResult(0x8004100E)) << position << " " << count;
+        continue;
+      }
+      ASSERT_EQ(read.result, S_OK) << position << " " << count;
+      EXPECT_EQ(read.values, *expected) << (multiplexed ? "multiplexed " : "vectorized ") << position << " " << count;
+    }
+  }
+}
+
 }  // namespace
