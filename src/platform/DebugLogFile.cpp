@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#if defined(_WIN32)
 #include "platform/Files.h"
-#else
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -28,14 +27,8 @@ void AppendToDebugLog(std::string_view text) {
 #else
 
 std::string DebugLogPath() {
-  std::string folder;
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
-    folder = state;
-  else if (const char* home = std::getenv("HOME"); home && *home == '/')
-    folder = std::string(home) + "/.local/state";
-  else
-    return {};
-  return folder + "/generic-data-reader/GenericDataReader.log";
+  const std::string folder = UserFolder("XDG_STATE_HOME", "/.local/state");
+  return folder.empty() ? folder : folder + "/generic-data-reader/GenericDataReader.log";
 }
 
 void AppendToDebugLog(std::string_view text) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/CodePages.h"
@@ -37,6 +38,12 @@ std::optional<std::int64_t> FileLength(std::string_view path) {
   if (::stat(ToNativePath(path).c_str(), &status) != 0) return std::nullopt;
   if (S_ISDIR(status.st_mode)) return 0;
   return static_cast<std::int64_t>(status.st_size);
+}
+
+std::string UserFolder(const char* xdgVariable, std::string_view homeSubfolder) {
+  if (const char* folder = std::getenv(xdgVariable); folder && *folder == '/') return folder;
+  if (const char* home = std::getenv("HOME"); home && *home == '/') return std::string(home).append(homeSubfolder);
+  return {};
 }
 
 int OpenFileForReading(std::string_view path) {

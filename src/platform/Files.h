@@ -23,6 +23,10 @@ bool PathExists(std::string_view path);
 std::optional<std::int64_t> FileLength(std::string_view path);
 
 #if !defined(_WIN32)
+// A folder of the user's own: the absolute path in the environment variable `xdgVariable`, else
+// $HOME followed by `homeSubfolder`; empty when neither is an absolute path.
+std::string UserFolder(const char* xdgVariable, std::string_view homeSubfolder);
+
 // A descriptor of the regular file at the path, open for reading; -1 with errno set when it cannot
 // be opened or is no regular file (EISDIR for a folder, which Windows does not open as a file
 // either). A FIFO is refused without waiting for a writer.

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "platform/Descriptor.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -156,14 +157,8 @@ std::string ValueName(const char* name) { return (name && *name) ? Fold(name) : 
 std::string RegistryFilePath() {
   if (const char* file = std::getenv("GDR_REGISTRY"); file && *file) return file;
   // Never a shared folder such as /tmp: without a folder of the user's own there is no registry.
-  std::string base;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
-    base = config;
-  else if (const char* home = std::getenv("HOME"); home && *home == '/')
-    base = std::string(home) + "/.config";
-  else
-    return {};
-  return base + "/generic-data-reader/registry";
+  const std::string base = UserFolder("XDG_CONFIG_HOME", "/.config");
+  return base.empty() ? base : base + "/generic-data-reader/registry";
 }
 
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, void*, HKEY* result,
