@@ -71,13 +71,12 @@ DecimalSyntax ScanDecimal(std::string_view text, char decimalSymbol) {
   return s;
 }
 
-// Plain decimals ("-123.45"): with a mantissa below 2^53 and at most 22 decimals, mantissa / 10^k
-// divides two exact doubles, so the one rounding of the division is the correct rounding.
+// Plain decimals ("-123.45"): with a mantissa below 2^53 (so at most 19 digits, and as many decimals),
+// mantissa / 10^k divides two exact doubles, so the one rounding of the division is the correct one.
 bool ReadPlainDecimal(std::string_view text, const DecimalSyntax& s, double& value) {
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (s.end != s.mantissaEnd || s.digits > 19 || s.digitsValue >= (std::uint64_t(1) << 53) || s.decimals > 22)
-    return false;
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+  if (s.end != s.mantissaEnd || s.digits > 19 || s.digitsValue >= (std::uint64_t(1) << 53)) return false;
   value = double(s.digitsValue) / kPowers[s.decimals];
   if (text[0] == '-') value = -value;
   return true;

@@ -72,6 +72,7 @@ TEST(CNumbers, FractionsReadAsDecimalNumbersOnly) {
       {"123456789012345678901234567890", '.', 1.2345678901234568e29, 30},
       {"12345678901234567890,5", ',', 12345678901234567890.5, 22},
       {"2.2250738585072011e-308", '.', 2.2250738585072011e-308, 23},
+      {"000000000000000001.5", '.', 1.5, 20},
   };
   for (const Case& c : cases) {
     std::size_t used = 99;
@@ -79,6 +80,9 @@ TEST(CNumbers, FractionsReadAsDecimalNumbersOnly) {
     EXPECT_EQ(std::memcmp(&value, &c.value, sizeof value), 0) << c.text << ": " << value;
     EXPECT_EQ(used, c.used) << c.text;
   }
+  // Beyond double's range without an exponent.
+  EXPECT_EQ(ReadDecimal("-1" + std::string(310, '0')), -kInf);
+  EXPECT_EQ(ReadDecimal("0." + std::string(330, '0') + "1"), 0.0);
   // Only the text given is read, not what follows it in memory.
   EXPECT_EQ(ReadDecimal(std::string_view("12345").substr(0, 2)), 12.0);
   EXPECT_EQ(StrToDouble(" \t1e3x"), 1000.0);
