@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -23,7 +22,6 @@ class TextLines {
   // the end of the text.
   std::string_view operator[](std::size_t index) const;
   // The whole text, which the lines are views of.
-  std::span<char> Text() { return {m_Text.get(), m_Size}; }
   std::string_view Text() const { return {m_Text.get(), m_Size}; }
 
  private:

@@ -38,7 +38,7 @@ void CASCIIReader::BuildIndex() {
   const ascii_detail::CharClasses& classes = ascii_detail::ClassesFor(m_cDecimalSymbol);
   m_Index.clear();
   std::uint64_t total = 0;
-  const std::string_view text = std::as_const(m_Text).Text();
+  const std::string_view text = m_Text.Text();
   for (std::size_t i = std::size_t(std::max(m_nSkipLines, 0)); i < m_Text.size(); ++i) {
     const std::string_view line = m_Text[i];
     const std::uint64_t runs = std::uint64_t(CountNumberRuns(line, m_cDecimalSymbol, m_nSkipColumns));
@@ -61,7 +61,7 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& vi
   if (first >= end) return;
   // From the indexed number next before `first`, along its line and the lines after it.
   const ascii_detail::CharClasses& classes = ascii_detail::ClassesFor(m_cDecimalSymbol);
-  const std::string_view text = std::as_const(m_Text).Text();
+  const std::string_view text = m_Text.Text();
   std::uint64_t g = first / kIndexStep * kIndexStep;
   std::size_t at = m_Index[first / kIndexStep];
   bool more = true;
