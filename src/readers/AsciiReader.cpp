@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 #include "component/Diagnostics.h"
 #include "header/AsciiTokens.h"
