@@ -4,11 +4,11 @@
 #include <cstring>
 #include <memory>
 
-#include "header/Conversions.h"
 #include "header/HeaderFile.h"
 #include "platform/ComRuntime.h"
+#include "platform/Conversions.h"
 #include "platform/Exceptions.h"
-#include "readers/ScratchArray.h"
+#include "platform/ScratchArray.h"
 
 namespace {
 

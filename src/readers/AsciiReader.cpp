@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "component/Diagnostics.h"
+#include "contract/Diagnostics.h"
 #include "header/AsciiTokens.h"
 #include "platform/CNumbers.h"
 
