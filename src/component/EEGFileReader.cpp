@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "component/Diagnostics.h"
 #include "component/ModuleLock.h"
-#include "component/ReaderIdentity.h"
+#include "contract/Diagnostics.h"
+#include "contract/ReaderIdentity.h"
 #include "description/Markers.h"
 #include "description/Properties.h"
 #include "header/PathFunctions.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "header/HeaderFile.h"
 #include "platform/ComObject.h"
 #include "readers/IntervalReader.h"

@@ -1,10 +1,10 @@
 // The module TSKGenericDataReader: its class factory, its application object, and the four exports.
 #include <mutex>
 
-#include "component/Diagnostics.h"
 #include "component/EEGFileReader.h"
 #include "component/ModuleLock.h"
-#include "component/ReaderIdentity.h"
+#include "contract/Diagnostics.h"
+#include "contract/ReaderIdentity.h"
 #include "platform/ComRuntime.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <memory>
 
-#include "component/Diagnostics.h"
 #include "component/EEGFileReader.h"
 #include "component/TaggedStream.h"
+#include "contract/Diagnostics.h"
 #include "description/Properties.h"
 #include "header/PathFunctions.h"
 #include "header/TextRules.h"

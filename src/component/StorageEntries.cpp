@@ -1,10 +1,10 @@
 // What an import leaves in the recording's storage.
 #include <string_view>
 
-#include "component/Diagnostics.h"
 #include "component/EEGFileReader.h"
-#include "component/ReaderIdentity.h"
 #include "component/TaggedStream.h"
+#include "contract/Diagnostics.h"
+#include "contract/ReaderIdentity.h"
 
 namespace {
 

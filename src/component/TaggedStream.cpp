@@ -4,11 +4,12 @@
 #include <cstring>
 #include <memory>
 
-#include "header/Conversions.h"
+#include "contract/Tags.h"
 #include "header/HeaderFile.h"
 #include "platform/ComRuntime.h"
+#include "platform/Conversions.h"
 #include "platform/Exceptions.h"
-#include "readers/ScratchArray.h"
+#include "platform/ScratchArray.h"
 
 namespace {
 
@@ -82,33 +83,35 @@ void CInternalData::CopyFrom(const CHeaderFile& header) {
 }
 
 void CInternalData::WriteFields() {
-  Put(0, 0, std::int32_t(m_Resolutions.size()));
-  for (std::size_t i = 0; i < m_Resolutions.size(); ++i) Put(1, ULONG(i), m_Resolutions[i]);
-  Put(2, 0, m_DataOrientation);
-  Put(3, 0, m_SampleFormat);
-  Put(4, 0, m_DecimalSymbol);
-  Put(5, 0, m_SkipLines);
-  Put(6, 0, m_SkipColumns);
-  Put(7, 0, m_UseBigEndianOrder);
-  Put(8, 0, m_DataOffset);
-  Put(9, 0, m_ChannelOffset);
-  Put(10, 0, m_SegmentHeaderSize);
-  Put(11, 0, m_SegmentDataPoints);
+  Put(internal_data_tag::kResolutionCount, 0, std::int32_t(m_Resolutions.size()));
+  for (std::size_t i = 0; i < m_Resolutions.size(); ++i)
+    Put(internal_data_tag::kResolution, ULONG(i), m_Resolutions[i]);
+  Put(internal_data_tag::kDataOrientation, 0, m_DataOrientation);
+  Put(internal_data_tag::kSampleFormat, 0, m_SampleFormat);
+  Put(internal_data_tag::kDecimalSymbol, 0, m_DecimalSymbol);
+  Put(internal_data_tag::kSkipLines, 0, m_SkipLines);
+  Put(internal_data_tag::kSkipColumns, 0, m_SkipColumns);
+  Put(internal_data_tag::kUseBigEndianOrder, 0, m_UseBigEndianOrder);
+  Put(internal_data_tag::kDataOffset, 0, m_DataOffset);
+  Put(internal_data_tag::kChannelOffset, 0, m_ChannelOffset);
+  Put(internal_data_tag::kSegmentHeaderSize, 0, m_SegmentHeaderSize);
+  Put(internal_data_tag::kSegmentDataPoints, 0, m_SegmentDataPoints);
 }
 
 void CInternalData::ReadFields() {
   std::int32_t count = std::int32_t(m_Resolutions.size());
-  Get(0, 0, count);
+  Get(internal_data_tag::kResolutionCount, 0, count);
   m_Resolutions.resize(std::size_t(std::clamp(count, 0, kMostResolutions)), 0.0f);
-  for (std::size_t i = 0; i < m_Resolutions.size(); ++i) Get(1, ULONG(i), m_Resolutions[i]);
-  Get(2, 0, m_DataOrientation);
-  Get(3, 0, m_SampleFormat);
-  Get(4, 0, m_DecimalSymbol);
-  Get(5, 0, m_SkipLines);
-  Get(6, 0, m_SkipColumns);
-  Get(7, 0, m_UseBigEndianOrder);
-  Get(8, 0, m_DataOffset);
-  Get(9, 0, m_ChannelOffset);
-  Get(10, 0, m_SegmentHeaderSize);
-  Get(11, 0, m_SegmentDataPoints);
+  for (std::size_t i = 0; i < m_Resolutions.size(); ++i)
+    Get(internal_data_tag::kResolution, ULONG(i), m_Resolutions[i]);
+  Get(internal_data_tag::kDataOrientation, 0, m_DataOrientation);
+  Get(internal_data_tag::kSampleFormat, 0, m_SampleFormat);
+  Get(internal_data_tag::kDecimalSymbol, 0, m_DecimalSymbol);
+  Get(internal_data_tag::kSkipLines, 0, m_SkipLines);
+  Get(internal_data_tag::kSkipColumns, 0, m_SkipColumns);
+  Get(internal_data_tag::kUseBigEndianOrder, 0, m_UseBigEndianOrder);
+  Get(internal_data_tag::kDataOffset, 0, m_DataOffset);
+  Get(internal_data_tag::kChannelOffset, 0, m_ChannelOffset);
+  Get(internal_data_tag::kSegmentHeaderSize, 0, m_SegmentHeaderSize);
+  Get(internal_data_tag::kSegmentDataPoints, 0, m_SegmentDataPoints);
 }

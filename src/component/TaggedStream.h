@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "platform/Exceptions.h"
 
 class CTaggedStream {

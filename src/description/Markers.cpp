@@ -6,7 +6,7 @@
 #include <optional>
 #include <set>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "header/LineReaders.h"
 #include "header/PathFunctions.h"
 #include "header/TextRules.h"

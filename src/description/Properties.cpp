@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "component/Diagnostics.h"
-#include "component/HostInterfaces.h"
+#include "contract/Diagnostics.h"
+#include "contract/HostInterfaces.h"
 #include "platform/ComRuntime.h"
 #include "readers/AsciiReader.h"
 #include "readers/BinaryReader.h"

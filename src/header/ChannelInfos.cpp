@@ -3,9 +3,9 @@
 #include <limits>
 #include <new>
 
-#include "header/Conversions.h"
 #include "header/HeaderFile.h"
 #include "platform/CNumbers.h"
+#include "platform/Conversions.h"
 #include "platform/Memory.h"
 
 namespace {

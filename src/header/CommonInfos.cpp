@@ -2,10 +2,10 @@
 // averaging, segmentation, orientation, format and layers, in the order in which failures win.
 #include <cmath>
 
-#include "header/Conversions.h"
 #include "header/HeaderFile.h"
 #include "header/PathFunctions.h"
 #include "platform/CNumbers.h"
+#include "platform/Conversions.h"
 #include "platform/Files.h"
 
 bool CHeaderFile::InterpretCommonInfos() {

@@ -2,7 +2,7 @@
 // The host data class: a recording's data as the host keeps it. LoadFromStorage reads back the
 // properties that the toolbox's property writer stored, and GetProperties hands them out as a
 // property writer. The host does not serve samples itself: that is the reader component's work.
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "platform/ComObject.h"
 
 class CHostData final : public ComObject<IEEGData> {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "host/PropertyStore.h"
 #include "host/StoredMarkers.h"
 #include "platform/ComObject.h"

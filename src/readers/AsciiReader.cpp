@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "component/Diagnostics.h"
+#include "contract/Diagnostics.h"
 #include "header/AsciiTokens.h"
 #include "platform/CNumbers.h"
 

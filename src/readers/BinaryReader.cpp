@@ -5,7 +5,7 @@
 #include <functional>
 #include <limits>
 
-#include "component/ResultCodes.h"
+#include "contract/ResultCodes.h"
 #include "header/HeaderCodes.h"
 #include "platform/Files.h"
 #include "readers/Interleave.h"

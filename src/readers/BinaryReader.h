@@ -8,8 +8,8 @@
 #include <unordered_map>
 
 #include "platform/DataFile.h"
+#include "platform/ScratchArray.h"
 #include "readers/IntervalReader.h"
-#include "readers/ScratchArray.h"
 #include "readers/TwelveBit.h"
 
 class CBinaryReader : public CIntervalReader {

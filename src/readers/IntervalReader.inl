@@ -1,5 +1,5 @@
 // The template part of CIntervalReader.
-#include "component/Diagnostics.h"
+#include "contract/Diagnostics.h"
 #include "platform/ComRuntime.h"
 
 template <typename Fill>

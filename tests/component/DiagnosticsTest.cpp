@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "component/ComponentTestSupport.h"
-#include "component/Diagnostics.h"
+#include "contract/Diagnostics.h"
 #include "doubles/HostDoubles.h"
 #include "platform/DebugLogFile.h"
 

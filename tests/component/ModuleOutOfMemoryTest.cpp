@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "component/ReaderIdentity.h"
+#include "contract/ReaderIdentity.h"
 #include "platform/ComPtr.h"
 #include "platform/Module.h"
 

@@ -1,5 +1,5 @@
 #include "component/ComponentTestSupport.h"
-#include "component/ReaderIdentity.h"
+#include "contract/ReaderIdentity.h"
 #include "host/HostClasses.h"
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"

@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "component/ComponentTestSupport.h"
-#include "component/ReaderIdentity.h"
+#include "contract/ReaderIdentity.h"
 #include "host/PropertyStore.h"
 #include "platform/ComRuntime.h"
 #include "platform/DebugLogFile.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "host/HostData.h"
 #include "host/HostToolbox.h"
 #include "platform/ComRuntime.h"

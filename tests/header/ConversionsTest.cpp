@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "header/Conversions.h"
+#include "platform/Conversions.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "doubles/HostDoubles.h"
 #include "platform/ComRuntime.h"
 #include "platform/MemoryStorage.h"

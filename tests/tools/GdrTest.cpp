@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "component/ReaderIdentity.h"
-#include "description/Properties.h"
+#include "contract/ReaderIdentity.h"
+#include "contract/Tags.h"
 #include "header/HeaderCodes.h"
 #include "host/HostToolbox.h"
 #include "host/PropertyStore.h"

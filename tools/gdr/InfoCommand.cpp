@@ -5,7 +5,7 @@
 #include "Commands.h"
 #include "Confinement.h"
 #include "Text.h"
-#include "component/ResultCodes.h"
+#include "contract/ResultCodes.h"
 #include "header/HeaderFile.h"
 #include "platform/Exceptions.h"
 

@@ -9,7 +9,8 @@
 #include "ReaderModule.h"
 #include "StoreContents.h"
 #include "Text.h"
-#include "description/Properties.h"
+#include "contract/Tags.h"
+#include "header/HeaderCodes.h"
 #include "header/PathFunctions.h"
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
@@ -90,15 +91,18 @@ void WriteCsvHeader(std::FILE* out, const std::vector<LONG>& channels, const Sto
 // as zeros); the count is the sample reader's own, from the file's size.
 void WarnOfMissingPoints(const StoreContents& store, std::int32_t channels, std::int64_t points) {
   const std::optional<PropertyStore>& d = store.internalData;
-  const std::int32_t format = d ? StoreContents::Get<std::int32_t>(*d, 3).value_or(FORMAT_ASCII) : FORMAT_ASCII;
+  namespace tag = internal_data_tag;
+  const std::int32_t format =
+      d ? StoreContents::Get<std::int32_t>(*d, tag::kSampleFormat).value_or(FORMAT_ASCII) : FORMAT_ASCII;
   if (format == FORMAT_ASCII || !store.dataPath) return;  // ASCII data that end early fail the read
   auto layout = [&](ULONG index) { return StoreContents::Get<std::int32_t>(*d, index).value_or(0); };
   const std::uint16_t dataType =
       StoreContents::Get<std::uint16_t>(store.recording, property_tag::kDataType).value_or(TIMEDOMAIN);
   const std::int32_t layers = StoreContents::Get<std::int32_t>(store.recording, property_tag::kLayers).value_or(1);
   CBinaryReader reader;
-  if (reader.Open(*store.dataPath, channels, 0, layout(2) != 0, {}, (dataType & 2) != 0, layers, format, layout(8),
-                  layout(9), layout(7) != 0, layout(10), layout(11)) == S_OK &&
+  if (reader.Open(*store.dataPath, channels, 0, layout(tag::kDataOrientation) != 0, {}, (dataType & 2) != 0, layers,
+                  format, layout(tag::kDataOffset), layout(tag::kChannelOffset), layout(tag::kUseBigEndianOrder) != 0,
+                  layout(tag::kSegmentHeaderSize), layout(tag::kSegmentDataPoints)) == S_OK &&
       reader.GetDataPoints() < points)
     Complain("the data file holds " + std::to_string(reader.GetDataPoints()) + " of the " + std::to_string(points) +
              " data points the recording declares; the rest read as 0");

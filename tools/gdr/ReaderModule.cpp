@@ -6,7 +6,7 @@
 
 #include "Confinement.h"
 #include "Text.h"
-#include "component/ReaderIdentity.h"
+#include "contract/ReaderIdentity.h"
 #include "host/HostToolbox.h"
 #include "platform/ComRuntime.h"
 #include "platform/Exceptions.h"

@@ -4,7 +4,7 @@
 // ReaderModule lives, the reference host's classes are registered and its messages go to stderr.
 #include <string>
 
-#include "component/HostInterfaces.h"
+#include "contract/HostInterfaces.h"
 #include "host/HostClasses.h"
 #include "platform/Module.h"
 

@@ -7,8 +7,8 @@
 #include "ReaderModule.h"
 #include "StoreContents.h"
 #include "Text.h"
-#include "component/ResultCodes.h"
-#include "description/Properties.h"
+#include "contract/ResultCodes.h"
+#include "contract/Tags.h"
 #include "platform/CompoundFile.h"
 #include "platform/Exceptions.h"
 #include "platform/FileReplace.h"
@@ -52,23 +52,25 @@ nlohmann::json ContentsJson(const StoreContents& store) {
   for (const auto& [name, size] : store.streams) streams[WideToUtf8(name)] = size;
   nlohmann::json internal = nullptr;
   if (const std::optional<PropertyStore>& d = store.internalData) {
+    namespace tag = internal_data_tag;
     nlohmann::json resolutions = nlohmann::json::array();
     for (const auto& [key, bytes] : d->Entries())
-      if (key.first == 1) resolutions.push_back(JsonFloat(StoreContents::Get<float>(*d, 1, key.second).value_or(0)));
-    const std::optional<char> decimal = StoreContents::Get<char>(*d, 4);
-    internal = {{"channels", Optional(StoreContents::Get<std::int32_t>(*d, 0))},
+      if (key.first == tag::kResolution)
+        resolutions.push_back(JsonFloat(StoreContents::Get<float>(*d, tag::kResolution, key.second).value_or(0)));
+    const std::optional<char> decimal = StoreContents::Get<char>(*d, tag::kDecimalSymbol);
+    internal = {{"channels", Optional(StoreContents::Get<std::int32_t>(*d, tag::kResolutionCount))},
                 {"resolutions", resolutions},
-                {"data_orientation", Optional(StoreContents::Get<std::int32_t>(*d, 2))},
-                {"sample_format", Optional(StoreContents::Get<std::int32_t>(*d, 3))},
+                {"data_orientation", Optional(StoreContents::Get<std::int32_t>(*d, tag::kDataOrientation))},
+                {"sample_format", Optional(StoreContents::Get<std::int32_t>(*d, tag::kSampleFormat))},
                 {"decimal_symbol", decimal ? nlohmann::json(*decimal ? std::string(1, *decimal) : std::string())
                                            : nlohmann::json(nullptr)},
-                {"skip_lines", Optional(StoreContents::Get<std::int32_t>(*d, 5))},
-                {"skip_columns", Optional(StoreContents::Get<std::int32_t>(*d, 6))},
-                {"use_big_endian_order", Optional(StoreContents::Get<std::int32_t>(*d, 7))},
-                {"data_offset", Optional(StoreContents::Get<std::int32_t>(*d, 8))},
-                {"channel_offset", Optional(StoreContents::Get<std::int32_t>(*d, 9))},
-                {"segment_header_size", Optional(StoreContents::Get<std::int32_t>(*d, 10))},
-                {"segment_data_points", Optional(StoreContents::Get<std::int32_t>(*d, 11))}};
+                {"skip_lines", Optional(StoreContents::Get<std::int32_t>(*d, tag::kSkipLines))},
+                {"skip_columns", Optional(StoreContents::Get<std::int32_t>(*d, tag::kSkipColumns))},
+                {"use_big_endian_order", Optional(StoreContents::Get<std::int32_t>(*d, tag::kUseBigEndianOrder))},
+                {"data_offset", Optional(StoreContents::Get<std::int32_t>(*d, tag::kDataOffset))},
+                {"channel_offset", Optional(StoreContents::Get<std::int32_t>(*d, tag::kChannelOffset))},
+                {"segment_header_size", Optional(StoreContents::Get<std::int32_t>(*d, tag::kSegmentHeaderSize))},
+                {"segment_data_points", Optional(StoreContents::Get<std::int32_t>(*d, tag::kSegmentDataPoints))}};
   }
   return {{"class_id", GuidToString(store.classId)},
           {"streams", streams},

@@ -1,7 +1,8 @@
 #include "StoreContents.h"
 
-#include "component/HostInterfaces.h"
-#include "description/Properties.h"
+#include "contract/HostInterfaces.h"
+#include "contract/Tags.h"
+#include "header/HeaderCodes.h"
 #include "host/HostToolbox.h"
 #include "host/StreamFiles.h"
 #include "platform/ComRuntime.h"

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "header/Conversions.h"
 #include "header/HeaderFile.h"
 #include "header/PathFunctions.h"
 #include "platform/CodePages.h"
+#include "platform/Conversions.h"
 
 std::string HexCode(HRESULT code) {
   char text[16];

@@ -1,10 +1,10 @@
-#include "component/Diagnostics.h"
+#include "contract/Diagnostics.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "component/HostInterfaces.h"
-#include "header/Conversions.h"
+#include "contract/HostInterfaces.h"
+#include "platform/Conversions.h"
 #include "platform/ComPtr.h"
 #include "platform/ComRuntime.h"
 #include "platform/DebugLogFile.h"

@@ -1,4 +1,4 @@
-#include "header/Conversions.h"
+#include "platform/Conversions.h"
 
 #include <algorithm>
 #include <climits>

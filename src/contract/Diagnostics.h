@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "component/ResultCodes.h"
+#include "contract/ResultCodes.h"
 #include "platform/Exceptions.h"
 
 // Shows the text through the host's message service, created anew for each message; when the service

@@ -1,0 +1,2 @@
+// Compiled only by the test that checks the layers: the readers cannot see the component.
+#include "component/EEGFileReader.h"
