@@ -366,7 +366,7 @@ TEST_F(GdrTest, FileNamesThatAreNotAscii) {
       {header("named.shdr", "\xE4\xB8\xAD.eeg"), dir.File("\xE4\xB8\xAD.eeg")},
   };
   for (const auto& [path, name] : cases)
-    for (const std::string command :
+    for (const std::string& command :
          {"info '" + path + "'", "import '" + path + "' '" + store + "'", "read '" + path + "'"}) {
       run = Gdr(command);
       EXPECT_EQ(run.status, 2) << command;
