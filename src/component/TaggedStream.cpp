@@ -82,20 +82,26 @@ void CInternalData::CopyFrom(const CHeaderFile& header) {
   m_SegmentDataPoints = header.m_SegmentDataPoints;
 }
 
+template <typename Self, typename Visit>
+void CInternalData::ForEachLayoutField(Self& self, Visit&& visit) {
+  namespace tag = internal_data_tag;
+  visit(tag::kDataOrientation, self.m_DataOrientation);
+  visit(tag::kSampleFormat, self.m_SampleFormat);
+  visit(tag::kDecimalSymbol, self.m_DecimalSymbol);
+  visit(tag::kSkipLines, self.m_SkipLines);
+  visit(tag::kSkipColumns, self.m_SkipColumns);
+  visit(tag::kUseBigEndianOrder, self.m_UseBigEndianOrder);
+  visit(tag::kDataOffset, self.m_DataOffset);
+  visit(tag::kChannelOffset, self.m_ChannelOffset);
+  visit(tag::kSegmentHeaderSize, self.m_SegmentHeaderSize);
+  visit(tag::kSegmentDataPoints, self.m_SegmentDataPoints);
+}
+
 void CInternalData::WriteFields() {
   Put(internal_data_tag::kResolutionCount, 0, std::int32_t(m_Resolutions.size()));
   for (std::size_t i = 0; i < m_Resolutions.size(); ++i)
     Put(internal_data_tag::kResolution, ULONG(i), m_Resolutions[i]);
-  Put(internal_data_tag::kDataOrientation, 0, m_DataOrientation);
-  Put(internal_data_tag::kSampleFormat, 0, m_SampleFormat);
-  Put(internal_data_tag::kDecimalSymbol, 0, m_DecimalSymbol);
-  Put(internal_data_tag::kSkipLines, 0, m_SkipLines);
-  Put(internal_data_tag::kSkipColumns, 0, m_SkipColumns);
-  Put(internal_data_tag::kUseBigEndianOrder, 0, m_UseBigEndianOrder);
-  Put(internal_data_tag::kDataOffset, 0, m_DataOffset);
-  Put(internal_data_tag::kChannelOffset, 0, m_ChannelOffset);
-  Put(internal_data_tag::kSegmentHeaderSize, 0, m_SegmentHeaderSize);
-  Put(internal_data_tag::kSegmentDataPoints, 0, m_SegmentDataPoints);
+  ForEachLayoutField(*this, [&](ULONG tag, const auto& field) { Put(tag, 0, field); });
 }
 
 void CInternalData::ReadFields() {
@@ -104,14 +110,5 @@ void CInternalData::ReadFields() {
   m_Resolutions.resize(std::size_t(std::clamp(count, 0, kMostResolutions)), 0.0f);
   for (std::size_t i = 0; i < m_Resolutions.size(); ++i)
     Get(internal_data_tag::kResolution, ULONG(i), m_Resolutions[i]);
-  Get(internal_data_tag::kDataOrientation, 0, m_DataOrientation);
-  Get(internal_data_tag::kSampleFormat, 0, m_SampleFormat);
-  Get(internal_data_tag::kDecimalSymbol, 0, m_DecimalSymbol);
-  Get(internal_data_tag::kSkipLines, 0, m_SkipLines);
-  Get(internal_data_tag::kSkipColumns, 0, m_SkipColumns);
-  Get(internal_data_tag::kUseBigEndianOrder, 0, m_UseBigEndianOrder);
-  Get(internal_data_tag::kDataOffset, 0, m_DataOffset);
-  Get(internal_data_tag::kChannelOffset, 0, m_ChannelOffset);
-  Get(internal_data_tag::kSegmentHeaderSize, 0, m_SegmentHeaderSize);
-  Get(internal_data_tag::kSegmentDataPoints, 0, m_SegmentDataPoints);
+  ForEachLayoutField(*this, [&](ULONG tag, auto& field) { Get(tag, 0, field); });
 }

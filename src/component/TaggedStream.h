@@ -61,4 +61,10 @@ class CInternalData final : public CTaggedStream {
   std::int32_t m_ChannelOffset = 0;
   std::int32_t m_SegmentHeaderSize = 0;
   std::int32_t m_SegmentDataPoints = 0;
+
+ private:
+  // Calls visit(tag, field) for each layout field, in the order of their tags: one table for writing
+  // and reading.
+  template <typename Self, typename Visit>
+  static void ForEachLayoutField(Self& self, Visit&& visit);
 };
