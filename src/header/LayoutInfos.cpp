@@ -1,6 +1,7 @@
 // [ASCII Infos] and [Binary Infos], the data length, and the layouts that packed 12-bit data refuse.
 #include <limits>
 
+#include "contract/DataType.h"
 #include "header/AsciiTokens.h"
 #include "header/HeaderFile.h"
 #include "header/LineReaders.h"
@@ -153,7 +154,7 @@ std::int64_t CHeaderFile::CountValues(std::string_view line) const {
 }
 
 bool CHeaderFile::CheckPackedLayout() {
-  const bool complex = (m_DataType & 0xFF) == 2;
+  const bool complex = IsComplex(m_DataType);
   if (m_SampleFormat == FORMAT_ATS_INT_12_PACKED &&
       (m_UseBigEndianOrder == 1 || m_DataOrientation == VECTORIZED || m_SegmentHeaderSize != 0 || complex))
     return Fail(
