@@ -23,8 +23,6 @@ std::int64_t ReadInt(std::string_view text) { return StrToLong(std::string(text)
 // "\1" stands for the comma that would end the field.
 std::string Unescape(std::string_view field) { return ReplaceNoCase(field, "\\1", ","); }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // A date field of 20 or 21 characters: YYYYMMDDhhmmssuuuuuu, a 21st character ignored.
 double ReadDate(std::string_view field, IHostConverter& converter) {
   auto part = [&](std::size_t start, std::size_t length) { return LONG(ReadInt(field.substr(start, length))); };

@@ -5,12 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/WinTypes.h"
-
-char ToLowerAscii(char c);
-std::string ToLowerAscii(std::string_view text);
-WideString ToLowerAscii(WideStringView text);
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Blank, tab, LF, VT, FF and CR.
 bool IsWhiteSpace(char32_t c);

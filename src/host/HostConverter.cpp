@@ -1,22 +1,16 @@
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
 #include "host/HostToolbox.h"
+#include "platform/AsciiCase.h"
 #include "platform/ComRuntime.h"
 
 namespace {
 
 // Day 0 of OLE automation dates.
 constexpr std::chrono::sys_days kOleEpoch{std::chrono::year{1899} / std::chrono::December / 30};
-
-bool SameLabel(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 struct Position {
   std::string_view label;
@@ -64,7 +58,7 @@ HRESULT HostConverter::LookupCoordinates(const char* label, float coordinates[3]
   if (!label || !coordinates) return E_POINTER;
   coordinates[0] = coordinates[1] = coordinates[2] = 0.0f;
   for (const Position& position : kPositions) {
-    if (SameLabel(position.label, label)) {
+    if (EqualsNoCase(position.label, label)) {
       coordinates[0] = position.radius;
       coordinates[1] = position.theta;
       coordinates[2] = position.phi;
