@@ -2,6 +2,19 @@
 
 #include <algorithm>
 
+std::string UnescapeCommas(std::string_view field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '1') {
+      text += ',';
+      ++i;
+    } else {
+      text += field[i];
+    }
+  }
+  return text;
+}
+
 bool IsWhiteSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 namespace {

@@ -8,6 +8,9 @@
 #include "platform/AsciiCase.h"
 #include "platform/WinTypes.h"
 
+// A field of a comma-separated line in which "\1" stands for the comma that would otherwise end it.
+std::string UnescapeCommas(std::string_view field);
+
 // Blank, tab, LF, VT, FF and CR.
 bool IsWhiteSpace(char32_t c);
 std::string_view Trim(std::string_view text);
