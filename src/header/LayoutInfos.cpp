@@ -53,7 +53,6 @@ bool CHeaderFile::InterpretBinaryInfos() {
                                          {"INT_16", FORMAT_INT_16},
                                          {"UINT_16", FORMAT_UINT_16},
                                          {"ATS_INT_12_PACKED", FORMAT_ATS_INT_12_PACKED}};
-  static constexpr Keyword kYesNo[] = {{"YES", 1}, {"TRUE", 1}, {"NO", 0}, {"FALSE", 0}};
   m_UseBigEndianOrder = 0;
   m_SegmentHeaderSize = 0;
   m_TrailerSize = 0;
