@@ -7,6 +7,7 @@
 #include "Text.h"
 #include "contract/ResultCodes.h"
 #include "header/HeaderFile.h"
+#include "platform/Conversions.h"
 #include "platform/Exceptions.h"
 
 namespace {

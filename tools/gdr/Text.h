@@ -12,10 +12,7 @@
 std::string HexCode(HRESULT code);
 // ANSI (the system code page) or UTF-16 text as UTF-8.
 std::string AnsiToUtf8(std::string_view text);
-std::string WideToUtf8(WideStringView text);
 std::string Utf8ToAnsiText(std::string_view text);
-// A UTF-8 path as the wide path that the storage functions take.
-WideString WidePath(const std::string& utf8);
 // The shortest text that reads back to the same float32.
 std::string FloatText(float value);
 // True when every character of the UTF-8 text has a byte in the ANSI code page.
