@@ -12,9 +12,6 @@
 
 namespace {
 
-// A float32 as the JSON number that reads back to it.
-double JsonFloat(float value) { return std::stod(FloatText(value)); }
-
 nlohmann::json ChannelJson(const CChannelInfo& c) {
   return {{"name", AnsiToUtf8(c.Name)},
           {"reference", AnsiToUtf8(c.Reference)},

@@ -16,8 +16,6 @@
 
 namespace {
 
-double JsonFloat(float value) { return std::stod(FloatText(value)); }
-
 template <typename Value>
 nlohmann::json Optional(const std::optional<Value>& value) {
   return value ? nlohmann::json(*value) : nlohmann::json(nullptr);

@@ -29,6 +29,8 @@ std::string FloatText(float value) {
   return std::string(text, result.ptr);
 }
 
+double JsonFloat(float value) { return std::stod(FloatText(value)); }
+
 std::string EscapeControls(std::string_view utf8, Escapes style) {
   std::string escaped;
   escaped.reserve(utf8.size());

@@ -15,6 +15,8 @@ std::string AnsiToUtf8(std::string_view text);
 std::string Utf8ToAnsiText(std::string_view text);
 // The shortest text that reads back to the same float32.
 std::string FloatText(float value);
+// A float32 as the JSON number that reads back to it.
+double JsonFloat(float value);
 // True when every character of the UTF-8 text has a byte in the ANSI code page.
 bool FitsAnsi(std::string_view utf8);
 // The data or marker file that a header names (UTF-8) when the ANSI code page cannot hold its name;
