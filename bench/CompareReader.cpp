@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "contract/DataType.h"
 #include "header/HeaderFile.h"
 #include "platform/ComRuntime.h"
 #include "platform/DataFile.h"
@@ -34,7 +35,7 @@ std::unique_ptr<CIntervalReader> OpenReader(const CHeaderFile& h) {
   std::vector<float> resolutions;
   for (const CChannelInfo& c : h.m_Channels) resolutions.push_back(c.Resolution);
   const auto channels = std::int32_t(h.m_Channels.size());
-  const bool multiplexed = h.m_DataOrientation == MULTIPLEXED, complex = (h.m_DataType & 2) != 0;
+  const bool multiplexed = h.m_DataOrientation == MULTIPLEXED, complex = IsComplex(h.m_DataType);
   if (h.m_SampleFormat == FORMAT_ASCII) {
     auto reader = std::make_unique<CASCIIReader>();
     if (FAILED(reader->Open(h.m_DataFile, channels, h.m_DataPoints, multiplexed, resolutions, complex, h.m_Layers,

@@ -15,13 +15,7 @@ class CReaderFactory final : public ComObject<IClassFactory> {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer && iid != IidOf<IUnknown>()) return CLASS_E_NOAGGREGATION;
-    return Guarded([&] {
-      IUnknown* inner = (new CEEGFileReader(outer))->Inner();
-      inner->AddRef();
-      const HRESULT result = inner->QueryInterface(iid, object);
-      inner->Release();  // the object is gone again when it has no such interface
-      return result;
-    });
+    return Guarded([&] { return CreateAggregated<CEEGFileReader>(outer, iid, object); });
   }
   HRESULT LockServer(BOOL lock) override {
     lock ? LockModule() : UnlockModule();

@@ -5,6 +5,7 @@
 
 #include "component/EEGFileReader.h"
 #include "component/TaggedStream.h"
+#include "contract/DataType.h"
 #include "contract/Diagnostics.h"
 #include "description/Properties.h"
 #include "header/PathFunctions.h"
@@ -78,7 +79,7 @@ HRESULT CEEGFileReader::LoadFromStorageGuarded(IStorage* storage, LONG option) {
 
   CInternalData internal;
   internal.ReadFromStorage(storage);
-  const bool complex = (dataType & 2) != 0;
+  const bool complex = IsComplex(dataType);
   const bool multiplexed = internal.m_DataOrientation != 0;
   m_pReader.reset();
   if (internal.m_SampleFormat == FORMAT_ASCII) {

@@ -8,7 +8,6 @@
 
 #include "contract/HostInterfaces.h"
 #include "header/LineReaders.h"
-#include "header/PathFunctions.h"
 #include "header/TextRules.h"
 #include "platform/CNumbers.h"
 #include "platform/ComRuntime.h"
@@ -19,11 +18,6 @@ namespace {
 constexpr std::string_view kNewSegment = "New Segment";
 
 std::int64_t ReadInt(std::string_view text) { return StrToLong(std::string(text).c_str()); }
-
-// "\1" stands for the comma that would end the field.
-std::string Unescape(std::string_view field) { return ReplaceNoCase(field, "\\1", ","); }
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // A date field of 20 or 21 characters: YYYYMMDDhhmmssuuuuuu, a 21st character ignored.
 double ReadDate(std::string_view field, IHostConverter& converter) {
@@ -47,10 +41,10 @@ std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t 
     rest = last ? std::string_view() : rest.substr(comma + 1);
     switch (k) {
       case 1:
-        marker.type = Unescape(field);
+        marker.type = UnescapeCommas(field);
         break;
       case 2:
-        marker.description = Unescape(field);
+        marker.description = UnescapeCommas(field);
         break;
       case 3:
         if (!field.empty() && IsAsciiLetter(field.front())) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "contract/DataType.h"
 #include "contract/Diagnostics.h"
 #include "contract/HostInterfaces.h"
 #include "platform/ComRuntime.h"
@@ -23,7 +24,7 @@ void SetValue(IHostPropertyWriter& writer, ULONG tag, const Value& value, ULONG 
 // Opens the data file once to learn its data point count.
 std::int32_t ProbeDataPoints(const CHeaderFile& header) {
   const std::int32_t channels = std::int32_t(header.m_Channels.size());
-  const bool complex = (header.m_DataType & 2) != 0;
+  const bool complex = IsComplex(header.m_DataType);
   const bool multiplexed = header.m_DataOrientation == MULTIPLEXED;
   if (header.m_SampleFormat == FORMAT_ASCII) {
     CASCIIReader reader;

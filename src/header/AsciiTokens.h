@@ -38,7 +38,8 @@ inline bool IsColumnSeparator(char c, char decimalSymbol) {
   return ascii_detail::ClassesFor(decimalSymbol).of[static_cast<unsigned char>(c)] == ascii_detail::kSeparator;
 }
 
-// Where the numbers of a line begin, behind the skipped columns; the line's end when none is left.
+// Where the skipped columns end: at the separator behind the last of the `skipColumns` columns, or at
+// the line's end (a CR, LF or the end of the text) when the line has fewer columns.
 inline std::size_t SkipColumns(std::string_view line, const ascii_detail::CharClasses& classes,
                                std::int32_t skipColumns) {
   using namespace ascii_detail;

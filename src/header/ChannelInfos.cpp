@@ -8,24 +8,6 @@
 #include "platform/Conversions.h"
 #include "platform/Memory.h"
 
-namespace {
-
-// A name or reference field: "\1" stands for the comma that would otherwise end the field.
-std::string UnescapeCommas(std::string_view field) {
-  std::string text;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '1') {
-      text += ',';
-      ++i;
-    } else {
-      text += field[i];
-    }
-  }
-  return text;
-}
-
-}  // namespace
-
 bool CHeaderFile::InterpretChannels() {
   // A channel count that no memory could hold fails the way the allocation itself would.
   if (std::uint64_t(m_ChannelCount) > PhysicalMemorySize() / sizeof(CChannelInfo)) throw std::bad_alloc();

@@ -68,7 +68,6 @@ bool CHeaderFile::ResolveFile(const std::string& value, std::string_view what, s
 }
 
 bool CHeaderFile::InterpretCounts(const Section& common) {
-  static constexpr Keyword kYesNo[] = {{"YES", 1}, {"TRUE", 1}, {"NO", 0}, {"FALSE", 0}};
   static constexpr Keyword kSegmentations[] = {
       {"NOTSEGMENTED", NOTSEGMENTED}, {"MARKERBASED", MARKERBASED}, {"FIXTIME", FIXTIME}};
   static constexpr Keyword kOrientations[] = {{"MULTIPLEXED", MULTIPLEXED}, {"VECTORIZED", VECTORIZED}};

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "contract/DataType.h"
 #include "header/LineReaders.h"
 #include "header/TextRules.h"
 #include "platform/CNumbers.h"
@@ -89,9 +90,7 @@ bool CHeaderFile::Interpret() {
   return true;
 }
 
-std::int64_t CHeaderFile::NumbersPerDataPoint() const {
-  return std::int64_t(m_DataType & 0xFF) * std::int64_t(m_Layers);
-}
+std::int64_t CHeaderFile::NumbersPerDataPoint() const { return ValuesPerPoint(IsComplex(m_DataType), m_Layers); }
 
 const CHeaderFile::Section* CHeaderFile::FindSection(std::string_view name) const {
   const auto found = m_Sections.find(std::string(name));

@@ -81,6 +81,7 @@ class CHeaderFile {
     std::string_view name;
     std::uint32_t code;
   };
+  static constexpr Keyword kYesNo[] = {{"YES", 1}, {"TRUE", 1}, {"NO", 0}, {"FALSE", 0}};
 
   // [Common Infos], in the order in which failures are reported.
   bool InterpretCommonInfos();

@@ -1,6 +1,7 @@
 // [ASCII Infos] and [Binary Infos], the data length, and the layouts that packed 12-bit data refuse.
 #include <limits>
 
+#include "contract/DataType.h"
 #include "header/AsciiTokens.h"
 #include "header/HeaderFile.h"
 #include "header/LineReaders.h"
@@ -52,7 +53,6 @@ bool CHeaderFile::InterpretBinaryInfos() {
                                          {"INT_16", FORMAT_INT_16},
                                          {"UINT_16", FORMAT_UINT_16},
                                          {"ATS_INT_12_PACKED", FORMAT_ATS_INT_12_PACKED}};
-  static constexpr Keyword kYesNo[] = {{"YES", 1}, {"TRUE", 1}, {"NO", 0}, {"FALSE", 0}};
   m_UseBigEndianOrder = 0;
   m_SegmentHeaderSize = 0;
   m_TrailerSize = 0;
@@ -153,7 +153,7 @@ std::int64_t CHeaderFile::CountValues(std::string_view line) const {
 }
 
 bool CHeaderFile::CheckPackedLayout() {
-  const bool complex = (m_DataType & 0xFF) == 2;
+  const bool complex = IsComplex(m_DataType);
   if (m_SampleFormat == FORMAT_ATS_INT_12_PACKED &&
       (m_UseBigEndianOrder == 1 || m_DataOrientation == VECTORIZED || m_SegmentHeaderSize != 0 || complex))
     return Fail(

@@ -12,8 +12,6 @@ std::string WithBackslashes(std::string_view path) {
   return copy;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 std::string DriveOf(const std::string& path) {
   if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') return path.substr(0, 2);
   if (path.size() < 2 || path[0] != '\\' || path[1] != '\\') return {};

@@ -2,24 +2,17 @@
 
 #include <algorithm>
 
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-std::string ToLowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = ToLowerAscii(c);
-  return lower;
-}
-
-WideString ToLowerAscii(WideStringView text) {
-  WideString lower(text);
-  for (auto& c : lower)
-    if (c >= 'A' && c <= 'Z') c = WCHAR(c - 'A' + 'a');
-  return lower;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
+std::string UnescapeCommas(std::string_view field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '1') {
+      text += ',';
+      ++i;
+    } else {
+      text += field[i];
+    }
+  }
+  return text;
 }
 
 bool IsWhiteSpace(char32_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }

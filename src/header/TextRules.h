@@ -5,12 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/WinTypes.h"
 
-char ToLowerAscii(char c);
-std::string ToLowerAscii(std::string_view text);
-WideString ToLowerAscii(WideStringView text);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// A field of a comma-separated line in which "\1" stands for the comma that would otherwise end it.
+std::string UnescapeCommas(std::string_view field);
 
 // Blank, tab, LF, VT, FF and CR.
 bool IsWhiteSpace(char32_t c);

@@ -1,49 +1,16 @@
-#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
 #include "host/HostToolbox.h"
+#include "platform/AsciiCase.h"
 #include "platform/ComRuntime.h"
 
 namespace {
 
-bool IsLeapYear(long year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(long year, long month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to the date in the proleptic Gregorian calendar.
-long DaysFromCivil(long year, long month, long day) {
-  year -= month <= 2;
-  const long era = (year >= 0 ? year : year - 399) / 400;
-  const long yearOfEra = year - era * 400;
-  const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(long days, long& year, long& month, long& day) {
-  days += 719468;
-  const long era = (days >= 0 ? days : days - 146096) / 146097;
-  const long dayOfEra = days - era * 146097;
-  const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const long monthIndex = (5 * dayOfYear + 2) / 153;
-  day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-  month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-  year = yearOfEra + era * 400 + (month <= 2);
-}
-
-const long kOleEpoch = DaysFromCivil(1899, 12, 30);
-
-bool SameLabel(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
+// Day 0 of OLE automation dates.
+constexpr std::chrono::sys_days kOleEpoch{std::chrono::year{1899} / std::chrono::December / 30};
 
 struct Position {
   std::string_view label;
@@ -65,19 +32,22 @@ constexpr Position kPositions[] = {
 HRESULT HostConverter::ValueToDate(double value, LONG* year, LONG* month, LONG* day) {
   if (!year || !month || !day) return E_POINTER;
   if (!std::isfinite(value) || std::fabs(value) > 3e6) return E_INVALIDARG;
-  long y, m, d;
-  CivilFromDays(kOleEpoch + long(std::trunc(value)), y, m, d);
-  *year = LONG(y), *month = LONG(m), *day = LONG(d);
+  const std::chrono::year_month_day date{kOleEpoch + std::chrono::days{long(std::trunc(value))}};
+  *year = LONG(int(date.year())), *month = LONG(unsigned(date.month())), *day = LONG(unsigned(date.day()));
   return S_OK;
 }
 
 HRESULT HostConverter::DateToValue(LONG year, LONG month, LONG day, LONG hour, LONG minute, LONG second,
                                    LONG microsecond, double* value) {
   if (!value) return E_POINTER;
-  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour < 0 ||
-      hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || microsecond < 0 || microsecond > 999999)
+  // The ranges first, so that the calendar types are only built from values they hold.
+  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59 || second < 0 || second > 59 || microsecond < 0 || microsecond > 999999)
     return E_INVALIDARG;
-  const double days = double(DaysFromCivil(year, month, day) - kOleEpoch);
+  const std::chrono::year_month_day date{std::chrono::year{int(year)}, std::chrono::month{unsigned(month)},
+                                         std::chrono::day{unsigned(day)}};
+  if (!date.ok()) return E_INVALIDARG;
+  const double days = double((std::chrono::sys_days{date} - kOleEpoch).count());
   const double fraction = ((hour * 60.0 + minute) * 60.0 + second + microsecond / 1e6) / 86400.0;
   // Before the epoch the whole days count down while the time of day still counts up.
   *value = days >= 0 ? days + fraction : days - fraction;
@@ -88,7 +58,7 @@ HRESULT HostConverter::LookupCoordinates(const char* label, float coordinates[3]
   if (!label || !coordinates) return E_POINTER;
   coordinates[0] = coordinates[1] = coordinates[2] = 0.0f;
   for (const Position& position : kPositions) {
-    if (SameLabel(position.label, label)) {
+    if (EqualsNoCase(position.label, label)) {
       coordinates[0] = position.radius;
       coordinates[1] = position.theta;
       coordinates[2] = position.phi;

@@ -129,6 +129,17 @@ class ComAggregatable : public Interfaces... {
   IUnknown* m_Outer;
 };
 
+// Makes an aggregatable object for `outer` (null for none) and asks its own IUnknown for `iid`; the
+// object is gone again when it has no such interface.
+template <typename Object>
+HRESULT CreateAggregated(IUnknown* outer, REFIID iid, void** object) {
+  IUnknown* inner = (new Object(outer))->Inner();
+  inner->AddRef();
+  const HRESULT result = inner->QueryInterface(iid, object);
+  inner->Release();
+  return result;
+}
+
 // The interface that one of the parts implements, for an object's FindInterface; null for none.
 template <typename... Parts>
 void* FindPart(REFIID iid, Parts&... parts) {

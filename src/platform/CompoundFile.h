@@ -12,7 +12,7 @@
 // The Windows build has StgCreateDocfile and StgOpenStorage from the system.
 #if !defined(_WIN32)
 // The tree held in the bytes of a compound file; on failure the code of a damaged
-// (0x80030109), not compound (0x80030050) or badly headed (0x800300FB) file.
+// (STG_E_DOCFILECORRUPT), not compound (STG_E_FILEALREADYEXISTS) or badly headed (STG_E_INVALIDHEADER) file.
 HRESULT DecodeCompoundFile(std::span<const std::uint8_t> bytes, std::shared_ptr<StorageNode>& root);
 // The bytes of a version 3 compound file holding the tree. STG_E_INVALIDNAME for a name that the
 // format forbids (or two names of one storage that differ only in case).

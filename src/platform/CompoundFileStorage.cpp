@@ -3,27 +3,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 
-#include "platform/CodePages.h"
 #include "platform/CompoundFile.h"
+#include "platform/Conversions.h"
 #include "platform/Descriptor.h"
 #include "platform/FileReplace.h"
 
 namespace {
 
 // A wide path as this file system names it (UTF-8).
-std::string NativePath(const WCHAR* path) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
-  std::string native(std::size_t(std::max(size, 1)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, native.data(), size, nullptr, nullptr);
-  native.resize(std::strlen(native.c_str()));
-  return native;
-}
+std::string NativePath(const WCHAR* path) { return path ? WideToUtf8(path) : std::string(); }
 
 HRESULT FromErrno(int error, HRESULT otherwise) {
   switch (error) {

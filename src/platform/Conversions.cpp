@@ -39,6 +39,15 @@ std::string WideToAnsi(WideStringView text) {
   return ansi;
 }
 
+std::string WideToUtf8(WideStringView text) {
+  if (text.empty()) return {};
+  const int length = CheckedLength(text.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(std::size_t(std::max(needed, 0)), '\0');
+  if (needed > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), needed, nullptr, nullptr);
+  return utf8;
+}
+
 void Utf8ToAnsi(std::string& text) { text = WideToAnsi(Utf8ToWide(text)); }
 
 std::string DecodeUtf8Path(std::string_view text) {

@@ -9,6 +9,7 @@
 WideString Utf8ToWide(std::string_view text);
 WideString AnsiToWide(std::string_view text);
 std::string WideToAnsi(WideStringView text);
+std::string WideToUtf8(WideStringView text);
 // Utf8ToWide, then WideToAnsi, in place.
 void Utf8ToAnsi(std::string& text);
 // A text that is valid UTF-8 with at least one multi-byte sequence, converted to ANSI; any other text

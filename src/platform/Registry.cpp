@@ -14,18 +14,14 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/AsciiCase.h"
 #include "platform/Descriptor.h"
 #include "platform/Files.h"
 
 namespace {
 
 // Key paths compare without regard to ASCII case, as in the Windows registry.
-std::string Fold(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return folded;
-}
+std::string Fold(std::string_view text) { return ToLowerAscii(text); }
 
 struct Key {
   std::string path;                           // as first written

@@ -14,7 +14,7 @@
 
 class CASCIIReader : public CIntervalReader {
  public:
-  // 0, or the code of a failure to read the file (0x8004100E when it cannot be opened or read).
+  // S_OK, or the code of a failure to read the file (GDR_E_FILE when it cannot be opened or read).
   HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
                const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
                std::int32_t skipLines, std::int32_t skipColumns);
@@ -29,10 +29,10 @@ class CASCIIReader : public CIntervalReader {
 
  private:
   // Write the scaled numbers of the selected channels for points position to position + count − 1
-  // into the block. Raise 0x8004100E when the data lines end before the last number they need.
+  // into the block. Raise GDR_E_FILE when the data lines end before the last number they need.
   void FillMultiplexed(std::uint64_t position, std::uint64_t count, const Selection& selection, float* block);
   void FillVectorized(std::uint64_t position, std::uint64_t count, const Selection& selection, float* block);
-  // Raises 0x8004100E unless the stream holds `end` numbers.
+  // Raises GDR_E_FILE unless the stream holds `end` numbers.
   void RequireStream(std::uint64_t end);
   // Hands the text of stream numbers first to end − 1 to `visit(run)`, in order; RequireStream
   // has made sure that the stream reaches `end`.

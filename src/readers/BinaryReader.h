@@ -19,7 +19,7 @@ class CBinaryReader : public CIntervalReader {
   CBinaryReader(const CBinaryReader&) = delete;
   CBinaryReader& operator=(const CBinaryReader&) = delete;
 
-  // 0, 0x80041001 when the data file cannot be opened, 0x80004005 for a format it cannot read.
+  // S_OK, GDR_E_DATA_FILE when the data file cannot be opened, E_FAIL for a layout it cannot read.
   // With `dataPoints` 0 the count comes from the file's size.
   HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
                const std::vector<float>& resolutions, bool complex, std::int32_t layers, std::int32_t binaryFormat,

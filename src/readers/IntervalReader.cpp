@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "contract/DataType.h"
+
 void CIntervalReader::Initialize(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
                                  bool multiplexed, const std::vector<float>& resolutions, bool complex,
                                  std::int32_t layers) {
@@ -12,7 +14,7 @@ void CIntervalReader::Initialize(std::string_view dataFile, std::int32_t channel
   m_vResolutions = resolutions;
   m_bComplex = complex ? 1 : 0;
   m_nLayers = layers;
-  m_nValuesPerPoint = std::int64_t(complex ? 2 : 1) * layers;
+  m_nValuesPerPoint = ValuesPerPoint(complex, layers);
 }
 
 float CIntervalReader::Resolution(LONG channel) const {

@@ -74,10 +74,7 @@ class ComponentTest : public ::testing::Test {
   // A reader object, made as the class factory makes it.
   static ComPtr<IEEGRawFileReader> NewReader() {
     ComPtr<IEEGRawFileReader> reader;
-    IUnknown* inner = (new CEEGFileReader(nullptr))->Inner();
-    inner->AddRef();
-    inner->QueryInterface(IidOf<IEEGRawFileReader>(), reader.ReceiveVoid());
-    inner->Release();
+    CreateAggregated<CEEGFileReader>(nullptr, IidOf<IEEGRawFileReader>(), reader.ReceiveVoid());
     return reader;
   }
   template <typename Interface>

@@ -43,10 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       PutStream(*storage, OLESTR("InternalData"), input.Bytes(std::size_t(input.Number(0, 600))));
       PutStream(*storage, OLESTR("HostProperties"), input.Rest());
       ComPtr<IEEGData> reader;
-      IUnknown* inner = (new CEEGFileReader(nullptr))->Inner();
-      inner->AddRef();
-      inner->QueryInterface(IidOf<IEEGData>(), reader.ReceiveVoid());
-      inner->Release();
+      CreateAggregated<CEEGFileReader>(nullptr, IidOf<IEEGData>(), reader.ReceiveVoid());
       // A few points of one channel: a damaged channel count makes an all-channel block as large
       // as it says (correct, but only slow to fill).
       const LONG first = 0;

@@ -98,7 +98,21 @@ TEST_F(HostTest, DateToValueGivesOleAutomationDates) {
   EXPECT_EQ(value, -1.25);
   ASSERT_EQ(converter->DateToValue(2024, 2, 29, 23, 59, 59, 999999, &value), S_OK);
   EXPECT_NEAR((value - 45351.0) * 86400.0, 86399.999999, 1e-5);  // the microseconds survive
+  for (const auto& [date, days] : std::vector<std::pair<std::array<LONG, 3>, double>>{{{2000, 2, 29}, 36585},
+                                                                                      {{2400, 2, 29}, 182682},
+                                                                                      {{1600, 2, 29}, -109512},
+                                                                                      {{100, 1, 1}, -657434},
+                                                                                      {{9999, 12, 31}, 2958465}}) {
+    ASSERT_EQ(converter->DateToValue(date[0], date[1], date[2], 0, 0, 0, 0, &value), S_OK);
+    EXPECT_EQ(value, days);
+    LONG year = 0, month = 0, day = 0;
+    ASSERT_EQ(converter->ValueToDate(days, &year, &month, &day), S_OK);
+    EXPECT_EQ((std::array<LONG, 3>{year, month, day}), date);
+  }
   for (const auto& date : std::vector<std::array<LONG, 7>>{{2023, 2, 29, 0, 0, 0, 0},
+                                                           {1900, 2, 29, 0, 0, 0, 0},
+                                                           {2100, 2, 29, 0, 0, 0, 0},
+                                                           {2000, 4, 31, 0, 0, 0, 0},
                                                            {2000, 13, 1, 0, 0, 0, 0},
                                                            {2000, 1, 32, 0, 0, 0, 0},
                                                            {2000, 1, 1, 24, 0, 0, 0},

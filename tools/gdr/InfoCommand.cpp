@@ -7,12 +7,10 @@
 #include "Text.h"
 #include "contract/ResultCodes.h"
 #include "header/HeaderFile.h"
+#include "platform/Conversions.h"
 #include "platform/Exceptions.h"
 
 namespace {
-
-// A float32 as the JSON number that reads back to it.
-double JsonFloat(float value) { return std::stod(FloatText(value)); }
 
 nlohmann::json ChannelJson(const CChannelInfo& c) {
   return {{"name", AnsiToUtf8(c.Name)},

@@ -15,6 +15,7 @@
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"
+#include "platform/Conversions.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "readers/BinaryReader.h"
@@ -43,7 +44,7 @@ ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source, boo
       throw Failure{"CreateStorageEntries failed: " + HexCode(result)};
     return storage;
   }
-  const HRESULT opened = StgOpenStorage(WidePath(source).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+  const HRESULT opened = StgOpenStorage(Utf8ToWide(source).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                         nullptr, 0, storage.Receive());
   if (FAILED(opened)) throw Failure{source + " is no readable store: " + HexCode(opened)};
   return storage;

@@ -10,12 +10,11 @@
 #include "contract/ResultCodes.h"
 #include "contract/Tags.h"
 #include "platform/CompoundFile.h"
+#include "platform/Conversions.h"
 #include "platform/Exceptions.h"
 #include "platform/FileReplace.h"
 
 namespace {
-
-double JsonFloat(float value) { return std::stod(FloatText(value)); }
 
 template <typename Value>
 nlohmann::json Optional(const std::optional<Value>& value) {
@@ -151,8 +150,8 @@ int RunImport(const std::string& header, const std::string& store, bool confine)
     // The new store is written beside the old one and replaces it only when everything succeeded.
     const std::string temporary = store + ".importing";
     ComPtr<IStorage> storage;
-    HRESULT made = StgCreateDocfile(WidePath(temporary).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                                    storage.Receive());
+    HRESULT made = StgCreateDocfile(Utf8ToWide(temporary).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                    0, storage.Receive());
     if (FAILED(made)) {
       Complain("cannot create " + store + ": " + HexCode(made));
       return 2;
@@ -181,8 +180,8 @@ int RunImport(const std::string& header, const std::string& store, bool confine)
 
 int RunDump(const std::string& path, bool json) {
   ComPtr<IStorage> storage;
-  const HRESULT opened =
-      StgOpenStorage(WidePath(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, storage.Receive());
+  const HRESULT opened = StgOpenStorage(Utf8ToWide(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                                        storage.Receive());
   if (FAILED(opened)) {
     Complain(path +
              (opened == STG_E_FILEALREADYEXISTS ? " is not a store (a compound file): "

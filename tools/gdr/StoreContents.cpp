@@ -1,5 +1,6 @@
 #include "StoreContents.h"
 
+#include "contract/DataType.h"
 #include "contract/HostInterfaces.h"
 #include "contract/Tags.h"
 #include "header/HeaderCodes.h"
@@ -45,7 +46,7 @@ std::optional<PropertyStore> Bag(const std::vector<std::uint8_t>& bytes) { retur
 std::int64_t StoreContents::ValuesPerPoint() const {
   const std::uint16_t dataType = Get<std::uint16_t>(recording, property_tag::kDataType).value_or(TIMEDOMAIN);
   const std::int32_t layers = Get<std::int32_t>(recording, property_tag::kLayers).value_or(1);
-  return ((dataType & 2) ? 2 : 1) * std::int64_t(layers);
+  return ::ValuesPerPoint(IsComplex(dataType), layers);
 }
 
 HRESULT ReadStoreContents(IStorage* storage, StoreContents& contents) {

@@ -15,14 +15,6 @@ std::string HexCode(HRESULT code) {
   return text;
 }
 
-std::string WideToUtf8(WideStringView text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(std::size_t(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(), size, nullptr, nullptr);
-  return utf8;
-}
-
 std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
 
 std::string Utf8ToAnsiText(std::string_view text) {
@@ -36,6 +28,8 @@ std::string FloatText(float value) {
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
+
+double JsonFloat(float value) { return std::stod(FloatText(value)); }
 
 std::string EscapeControls(std::string_view utf8, Escapes style) {
   std::string escaped;
@@ -105,16 +99,8 @@ void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohma
 
 void Complain(const std::string& text) { std::fprintf(stderr, "gdr: %s\n", EscapeControls(text).c_str()); }
 
-WideString WidePath(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), int(utf8.size()), nullptr, 0);
-  WideString wide(std::size_t(size), WCHAR(0));
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), int(utf8.size()), wide.data(), size);
-  return wide;
-}
-
 bool FitsAnsi(std::string_view utf8) {
-  const WideString wide = WidePath(std::string(utf8));
+  const WideString wide = Utf8ToWide(utf8);
   if (wide.empty()) return true;
   BOOL replaced = FALSE;
   const int size =
