@@ -20,6 +20,19 @@ constexpr std::uint32_t kMiniSectorSize = 64;
 constexpr std::size_t kEntrySize = 128;
 constexpr std::size_t kHeaderDifat = 109;
 constexpr std::uint8_t kStorageType = 1, kStreamType = 2, kRootType = 5;
+
+// Byte offsets of the fields of the file header, shared by the decoder and the encoder.
+namespace header {
+constexpr std::size_t kByteOrder = 28, kMajorVersion = 26, kMinorVersion = 24, kSectorShift = 30, kMiniSectorShift = 32,
+                      kFatSectors = 44, kFirstDirectory = 48, kMiniCutoff = 56, kFirstMiniFat = 60,
+                      kMiniFatSectors = 64, kFirstDifat = 68, kDifatSectors = 72, kDifat = 76;
+}  // namespace header
+
+// Byte offsets of the fields of a directory entry.
+namespace entry_field {
+constexpr std::size_t kNameBytes = 64, kType = 66, kColor = 67, kLeft = 68, kRight = 72, kChild = 76, kClassId = 80,
+                      kStateBits = 96, kCreated = 100, kModified = 108, kStart = 116, kSize = 120;
+}  // namespace entry_field
 // Storages nested deeper than this are taken for damage rather than followed.
 constexpr int kDeepestNesting = 1024;
 
@@ -52,11 +65,11 @@ class Decoder {
     ReadMiniStream();
     auto root = std::make_shared<StorageNode>();
     const std::uint8_t* entry = Entry(0);
-    if (entry[66] != kRootType) throw Damaged{};
-    root->clsid = GuidFromBytes(entry + 80);
-    root->stateBits = Get32(entry + 96);
+    if (entry[entry_field::kType] != kRootType) throw Damaged{};
+    root->clsid = GuidFromBytes(entry + entry_field::kClassId);
+    root->stateBits = Get32(entry + entry_field::kStateBits);
     m_Visited.insert(0);
-    ReadChildren(Get32(entry + 76), *root, 0);
+    ReadChildren(Get32(entry + entry_field::kChild), *root, 0);
     return root;
   }
 
@@ -65,19 +78,19 @@ class Decoder {
     if (m_File.size() < 8 || std::memcmp(m_File.data(), kSignature, 8) != 0) throw Damaged{STG_E_FILEALREADYEXISTS};
     if (m_File.size() < 512) throw Damaged{};
     const std::uint8_t* h = m_File.data();
-    const std::uint16_t major = Get16(h + 26), shift = Get16(h + 30);
-    if (Get16(h + 28) != 0xFFFE || Get16(h + 32) != 6 || Get32(h + 56) != kMiniCutoff ||
-        !((major == 3 && shift == 9) || (major == 4 && shift == 12)))
+    const std::uint16_t major = Get16(h + header::kMajorVersion), shift = Get16(h + header::kSectorShift);
+    if (Get16(h + header::kByteOrder) != 0xFFFE || Get16(h + header::kMiniSectorShift) != 6 ||
+        Get32(h + header::kMiniCutoff) != kMiniCutoff || !((major == 3 && shift == 9) || (major == 4 && shift == 12)))
       throw Damaged{STG_E_INVALIDHEADER};
     m_SectorSize = std::size_t(1) << shift;
     if (m_File.size() < m_SectorSize) throw Damaged{};
     m_SectorCount = (m_File.size() - m_SectorSize) / m_SectorSize;
-    m_FatSectors = Get32(h + 44);
-    m_FirstDirectory = Get32(h + 48);
-    m_FirstMiniFat = Get32(h + 60);
-    m_MiniFatSectors = Get32(h + 64);
-    m_FirstDifat = Get32(h + 68);
-    m_DifatSectors = Get32(h + 72);
+    m_FatSectors = Get32(h + header::kFatSectors);
+    m_FirstDirectory = Get32(h + header::kFirstDirectory);
+    m_FirstMiniFat = Get32(h + header::kFirstMiniFat);
+    m_MiniFatSectors = Get32(h + header::kMiniFatSectors);
+    m_FirstDifat = Get32(h + header::kFirstDifat);
+    m_DifatSectors = Get32(h + header::kDifatSectors);
   }
 
   const std::uint8_t* Sector(std::uint32_t sector) const {
@@ -95,7 +108,7 @@ class Decoder {
     if (m_FatSectors > m_SectorCount) throw Damaged{};
     std::vector<std::uint32_t> fatSectors;
     for (std::size_t i = 0; i < kHeaderDifat && fatSectors.size() < m_FatSectors; ++i)
-      fatSectors.push_back(Get32(m_File.data() + 76 + 4 * i));
+      fatSectors.push_back(Get32(m_File.data() + header::kDifat + 4 * i));
     std::uint32_t difat = m_FirstDifat;
     for (std::uint32_t n = 0; n < m_DifatSectors; ++n) {
       Claim(difat);
@@ -151,7 +164,7 @@ class Decoder {
 
   std::uint64_t SizeOf(const std::uint8_t* entry) const {
     // Version 3 files keep only 32 bits of size; some writers leave garbage in the rest.
-    return m_SectorSize == 512 ? Get32(entry + 120) : Get64(entry + 120);
+    return m_SectorSize == 512 ? Get32(entry + entry_field::kSize) : Get64(entry + entry_field::kSize);
   }
 
   void ReadMiniStream() {
@@ -159,7 +172,8 @@ class Decoder {
     const std::uint64_t size = SizeOf(root);
     const std::size_t sectors = std::size_t((size + m_SectorSize - 1) / m_SectorSize);
     if (sectors > m_SectorCount) throw Damaged{};
-    m_MiniStream = ReadChain(Chain(size ? Get32(root + 116) : kEndOfChain, m_Fat, m_SectorCount, sectors, true), size);
+    m_MiniStream = ReadChain(
+        Chain(size ? Get32(root + entry_field::kStart) : kEndOfChain, m_Fat, m_SectorCount, sectors, true), size);
     if (m_MiniFatSectors > m_SectorCount) throw Damaged{};
     const std::vector<std::uint32_t> miniFatChain =
         Chain(m_MiniFatSectors ? m_FirstMiniFat : kEndOfChain, m_Fat, m_SectorCount, m_MiniFatSectors, true);
@@ -180,33 +194,33 @@ class Decoder {
       if (current == kNoStream) continue;
       if (!m_Visited.insert(current).second) throw Damaged{};  // a cycle, or an entry in two places
       const std::uint8_t* entry = Entry(current);
-      pending.push_back(Get32(entry + 68));
-      pending.push_back(Get32(entry + 72));
+      pending.push_back(Get32(entry + entry_field::kLeft));
+      pending.push_back(Get32(entry + entry_field::kRight));
       ReadEntry(entry, node, depth);
     }
   }
 
   void ReadEntry(const std::uint8_t* entry, StorageNode& node, int depth) {
-    const std::uint16_t nameBytes = Get16(entry + 64);
-    const std::uint8_t type = entry[66];
-    if (nameBytes < 4 || nameBytes > 64 || nameBytes % 2 != 0 || Get16(entry + nameBytes - 2) != 0 || entry[67] > 1 ||
-        (type != kStorageType && type != kStreamType))
+    const std::uint16_t nameBytes = Get16(entry + entry_field::kNameBytes);
+    const std::uint8_t type = entry[entry_field::kType];
+    if (nameBytes < 4 || nameBytes > 64 || nameBytes % 2 != 0 || Get16(entry + nameBytes - 2) != 0 ||
+        entry[entry_field::kColor] > 1 || (type != kStorageType && type != kStreamType))
       throw Damaged{};
     WideString name;
     for (std::size_t i = 0; i + 2 < nameBytes; i += 2) name += char16_t(Get16(entry + i));
     if (!IsValidElementName(name)) throw Damaged{};
     auto element = std::make_shared<StorageElement>();
     element->name = name;
-    element->created = {Get32(entry + 100), Get32(entry + 104)};
-    element->modified = {Get32(entry + 108), Get32(entry + 112)};
+    element->created = {Get32(entry + entry_field::kCreated), Get32(entry + entry_field::kCreated + 4)};
+    element->modified = {Get32(entry + entry_field::kModified), Get32(entry + entry_field::kModified + 4)};
     if (type == kStreamType) {
-      if (Get32(entry + 76) != kNoStream) throw Damaged{};  // a stream has no children
+      if (Get32(entry + entry_field::kChild) != kNoStream) throw Damaged{};  // a stream has no children
       element->stream = std::make_shared<std::vector<std::uint8_t>>(ReadStream(entry));
     } else {
       element->storage = std::make_shared<StorageNode>();
-      element->storage->clsid = GuidFromBytes(entry + 80);
-      element->storage->stateBits = Get32(entry + 96);
-      ReadChildren(Get32(entry + 76), *element->storage, depth + 1);
+      element->storage->clsid = GuidFromBytes(entry + entry_field::kClassId);
+      element->storage->stateBits = Get32(entry + entry_field::kStateBits);
+      ReadChildren(Get32(entry + entry_field::kChild), *element->storage, depth + 1);
     }
     if (!node.children.emplace(FoldElementName(name), std::move(element)).second) throw Damaged{};
   }
@@ -214,7 +228,7 @@ class Decoder {
   std::vector<std::uint8_t> ReadStream(const std::uint8_t* entry) {
     const std::uint64_t size = SizeOf(entry);
     if (size == 0) return {};
-    const std::uint32_t first = Get32(entry + 116);
+    const std::uint32_t first = Get32(entry + entry_field::kStart);
     if (size >= kMiniCutoff) {
       if (size > std::uint64_t(m_SectorCount) * m_SectorSize) throw Damaged{};
       return ReadChain(Chain(first, m_Fat, m_SectorCount, std::size_t((size + m_SectorSize - 1) / m_SectorSize), true),
@@ -378,20 +392,20 @@ class Encoder {
     file.assign((m_Fat.size() + 1) * 512, 0);
     std::uint8_t* h = file.data();
     std::memcpy(h, kSignature, 8);
-    Put16(h + 24, 0x003E);
-    Put16(h + 26, 3);
-    Put16(h + 28, 0xFFFE);
-    Put16(h + 30, 9);
-    Put16(h + 32, 6);
-    Put32(h + 44, std::uint32_t(m_FatLocations.size()));
-    Put32(h + 48, m_DirectoryStart);
-    Put32(h + 56, kMiniCutoff);
-    Put32(h + 60, m_MiniFatStart);
-    Put32(h + 64, m_MiniFatSectors);
-    Put32(h + 68, m_DifatLocations.empty() ? kEndOfChain : m_DifatLocations.front());
-    Put32(h + 72, std::uint32_t(m_DifatLocations.size()));
+    Put16(h + header::kMinorVersion, 0x003E);
+    Put16(h + header::kMajorVersion, 3);
+    Put16(h + header::kByteOrder, 0xFFFE);
+    Put16(h + header::kSectorShift, 9);
+    Put16(h + header::kMiniSectorShift, 6);
+    Put32(h + header::kFatSectors, std::uint32_t(m_FatLocations.size()));
+    Put32(h + header::kFirstDirectory, m_DirectoryStart);
+    Put32(h + header::kMiniCutoff, kMiniCutoff);
+    Put32(h + header::kFirstMiniFat, m_MiniFatStart);
+    Put32(h + header::kMiniFatSectors, m_MiniFatSectors);
+    Put32(h + header::kFirstDifat, m_DifatLocations.empty() ? kEndOfChain : m_DifatLocations.front());
+    Put32(h + header::kDifatSectors, std::uint32_t(m_DifatLocations.size()));
     for (std::size_t i = 0; i < kHeaderDifat; ++i)
-      Put32(h + 76 + 4 * i, i < m_FatLocations.size() ? m_FatLocations[i] : kFreeSector);
+      Put32(h + header::kDifat + 4 * i, i < m_FatLocations.size() ? m_FatLocations[i] : kFreeSector);
     auto sector = [&](std::uint32_t n) { return file.data() + (std::size_t(n) + 1) * 512; };
 
     for (const Entry& entry : m_Entries)
@@ -405,21 +419,27 @@ class Encoder {
     std::vector<std::uint8_t> directory((m_Entries.size() + 3) / 4 * 512, 0);
     for (std::size_t i = 0; i < directory.size() / kEntrySize; ++i) {
       std::uint8_t* e = directory.data() + i * kEntrySize;
-      Put32(e + 68, kNoStream), Put32(e + 72, kNoStream), Put32(e + 76, kNoStream);
+      Put32(e + entry_field::kLeft, kNoStream);
+      Put32(e + entry_field::kRight, kNoStream);
+      Put32(e + entry_field::kChild, kNoStream);
       if (i >= m_Entries.size()) continue;
       const Entry& entry = m_Entries[i];
       for (std::size_t c = 0; c < entry.name.size(); ++c) Put16(e + 2 * c, entry.name[c]);
-      Put16(e + 64, std::uint16_t(2 * entry.name.size() + 2));
-      e[66] = entry.type;
-      e[67] = entry.color;
-      Put32(e + 68, entry.left), Put32(e + 72, entry.right), Put32(e + 76, entry.child);
-      GuidToBytes(entry.clsid, e + 80);
-      Put32(e + 96, entry.stateBits);
-      Put32(e + 100, entry.created.dwLowDateTime), Put32(e + 104, entry.created.dwHighDateTime);
-      Put32(e + 108, entry.modified.dwLowDateTime), Put32(e + 112, entry.modified.dwHighDateTime);
+      Put16(e + entry_field::kNameBytes, std::uint16_t(2 * entry.name.size() + 2));
+      e[entry_field::kType] = entry.type;
+      e[entry_field::kColor] = entry.color;
+      Put32(e + entry_field::kLeft, entry.left);
+      Put32(e + entry_field::kRight, entry.right);
+      Put32(e + entry_field::kChild, entry.child);
+      GuidToBytes(entry.clsid, e + entry_field::kClassId);
+      Put32(e + entry_field::kStateBits, entry.stateBits);
+      Put32(e + entry_field::kCreated, entry.created.dwLowDateTime);
+      Put32(e + entry_field::kCreated + 4, entry.created.dwHighDateTime);
+      Put32(e + entry_field::kModified, entry.modified.dwLowDateTime);
+      Put32(e + entry_field::kModified + 4, entry.modified.dwHighDateTime);
       // Storages have no data; empty streams and an empty mini stream start nowhere.
-      Put32(e + 116, entry.type == kStorageType ? 0 : entry.start);
-      Put64(e + 120, entry.size);
+      Put32(e + entry_field::kStart, entry.type == kStorageType ? 0 : entry.start);
+      Put64(e + entry_field::kSize, entry.size);
     }
     WriteChain(sector, m_DirectoryStart, directory);
 
