@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -20,30 +21,40 @@ HANDLE OutputFile(const std::string& path) {
 ProgramRun RunProgram(const std::string& program, const std::string& arguments, const std::string& out,
                       const std::string& err, int seconds) {
   ProgramRun run;
-  const HANDLE outFile = OutputFile(out), errFile = OutputFile(err);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = outFile;
-  startup.hStdError = errFile;
   std::string commandLine = "\"" + ProgramPath(program) + "\" " + arguments;
-  PROCESS_INFORMATION process{};
-  if (outFile != INVALID_HANDLE_VALUE && errFile != INVALID_HANDLE_VALUE &&
-      CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, DWORD(seconds) * 1000) == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      run.ended = GetExitCodeProcess(process.hProcess, &code) != 0;
-      run.status = int(code);
+  // Under Wine, opening the output files or starting the program now and then fails for a moment
+  // (the files of the run before may still be held): a start that fails is tried again.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const HANDLE outFile = OutputFile(out), errFile = OutputFile(err);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outFile;
+    startup.hStdError = errFile;
+    PROCESS_INFORMATION process{};
+    const bool started =
+        outFile != INVALID_HANDLE_VALUE && errFile != INVALID_HANDLE_VALUE &&
+        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    if (started) {
+      if (WaitForSingleObject(process.hProcess, DWORD(seconds) * 1000) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        run.ended = GetExitCodeProcess(process.hProcess, &code) != 0;
+        run.status = int(code);
+      } else {
+        TerminateProcess(process.hProcess, 137);
+        WaitForSingleObject(process.hProcess, INFINITE);
+      }
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
     } else {
-      TerminateProcess(process.hProcess, 137);
-      WaitForSingleObject(process.hProcess, INFINITE);
+      std::fprintf(stderr, "starting %s failed: error %lu\n", program.c_str(), GetLastError());
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (outFile != INVALID_HANDLE_VALUE) CloseHandle(outFile);
+    if (errFile != INVALID_HANDLE_VALUE) CloseHandle(errFile);
+    if (started) break;
+    Sleep(100);
   }
-  CloseHandle(outFile);
-  CloseHandle(errFile);
   return run;
 }
 
