@@ -98,6 +98,28 @@ class AsciiReaderTest : public ::testing::Test {
     return block;
   }
 
+  // `reads` reads at random positions below `positions`, of fewer than `counts` points, of 1 to
+  // `mostChannels` random channels: each gives what Reference gives, or its refusal when the stream
+  // is too short.
+  void ExpectRandomReadsMatchReference(std::mt19937& random, int reads, LONG positions, LONG counts,
+                                       std::size_t mostChannels) {
+    const char* orientation = m_Layout.multiplexed ? "multiplexed " : "vectorized ";
+    for (int i = 0; i < reads; ++i) {
+      const LONG position = LONG(random() % positions);
+      const LONG count = LONG(random() % counts);
+      std::vector<LONG> channels(random() % mostChannels + 1);
+      for (LONG& channel : channels) channel = LONG(random() % std::uint32_t(m_Layout.channels));
+      const ReadResult read = Read(position, count, &channels);
+      const std::optional<std::vector<float>> expected = Reference(position, count, channels);
+      if (!expected) {
+        EXPECT_EQ(read.result, MakeResult(0x8004100E)) << orientation << position << " " << count;
+        continue;
+      }
+      ASSERT_EQ(read.result, S_OK) << orientation << position << " " << count;
+      EXPECT_EQ(read.values, *expected) << orientation << position << " " << count;
+    }
+  }
+
   TempDir dir;
   std::unique_ptr<CASCIIReader> reader;
   AsciiLayout m_Layout;
@@ -243,20 +265,7 @@ TEST_F(AsciiReaderTest, PagingGivesWhatAFullParseGives) {
       text += random() % 4 ? "\n" : "\r\n\r\n";
     }
     ASSERT_EQ(Open(layout, text), S_OK);
-    for (int i = 0; i < 200; ++i) {
-      const LONG position = LONG(random() % 210);
-      const LONG count = LONG(random() % 60);
-      std::vector<LONG> channels(random() % 4 + 1);
-      for (LONG& channel : channels) channel = LONG(random() % 3);
-      const ReadResult read = Read(position, count, &channels);
-      const std::optional<std::vector<float>> expected = Reference(position, count, channels);
-      if (!expected) {
-        EXPECT_EQ(read.result, MakeResult(0x8004100E)) << position << " " << count;
-        continue;
-      }
-      ASSERT_EQ(read.result, S_OK) << position << " " << count;
-      EXPECT_EQ(read.values, *expected) << (multiplexed ? "multiplexed " : "vectorized ") << position << " " << count;
-    }
+    ExpectRandomReadsMatchReference(random, 200, 210, 60, 4);
   }
 }
 
@@ -296,19 +305,7 @@ TEST_F(AsciiReaderTest, ReadsFromIndexedNumbersGiveWhatAFullParseGives) {
       text += random() % 4 ? "\n" : "\r\n\r\n";
     }
     ASSERT_EQ(Open(layout, text), S_OK);
-    for (int i = 0; i < 40; ++i) {
-      const LONG position = LONG(random() % 7100);
-      const LONG count = LONG(random() % 300);
-      const std::vector<LONG> channels = {LONG(random() % 3), LONG(random() % 3)};
-      const ReadResult read = Read(position, count, &channels);
-      const std::optional<std::vector<float>> expected = Reference(position, count, channels);
-      if (!expected) {
-        EXPECT_EQ(read.result, MakeResult(0x8004100E)) << position << " " << count;
-        continue;
-      }
-      ASSERT_EQ(read.result, S_OK) << position << " " << count;
-      EXPECT_EQ(read.values, *expected) << (multiplexed ? "multiplexed " : "vectorized ") << position << " " << count;
-    }
+    ExpectRandomReadsMatchReference(random, 40, 7100, 300, 2);
   }
 }
 
