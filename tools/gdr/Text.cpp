@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "contract/ResultCodes.h"
 #include "header/HeaderFile.h"
 #include "header/PathFunctions.h"
 #include "platform/CodePages.h"
@@ -12,7 +13,7 @@
 std::string HexCode(HRESULT code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
-  return text;
+  return text + (" (" + ResultCodeText(code) + ")");
 }
 
 std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }

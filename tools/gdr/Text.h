@@ -1,6 +1,6 @@
 #pragma once
-// Output conventions of gdr: UTF-8 text, result codes as 0x and 8 upper-case hex digits, floats
-// that read back to the same float32.
+// Output conventions of gdr: UTF-8 text, result codes as 0x and 8 upper-case hex digits followed by
+// their text in parentheses, floats that read back to the same float32.
 #include <cstdio>
 #include <functional>
 #include <nlohmann/json.hpp>
