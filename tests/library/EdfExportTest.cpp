@@ -1,0 +1,211 @@
+// EDF+ and BDF+ export: the header arithmetic, and files read back with EDFlib's reader and checked
+// byte by byte by a parser of the test's own.
+#include <edflib.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <tuple>
+
+#include "library/EdfExport.h"
+#include "library/EdfFields.h"
+#include "support/TempDir.h"
+
+namespace gdr::edf {
+namespace {
+
+TEST(EdfFields, NumbersInEightCharacters) {
+  struct Row {
+    double value;
+    Rounding rounding;
+    std::optional<std::string> text;
+  };
+  const Row rows[] = {
+      {3276.7, Rounding::nearest, "3276.7"},        {double(-3276.8f), Rounding::down, "-3276.81"},
+      {double(-3276.8f), Rounding::up, "-3276.8"},  {1234.5678, Rounding::up, "1234.568"},
+      {0.000123456, Rounding::nearest, "0.000123"}, {9.9999999, Rounding::up, "10"},
+      {-0.0000001, Rounding::nearest, "0"},         {99999999.4, Rounding::nearest, "99999999"},
+      {-9999999.6, Rounding::down, std::nullopt},   {123456789, Rounding::nearest, std::nullopt},
+  };
+  for (const Row& row : rows) EXPECT_EQ(NumberField(row.value, row.rounding), row.text) << row.value;
+}
+
+TEST(EdfFields, IntegerRangesExactInEightCharacters) {
+  struct Row {
+    float resolution;
+    std::int64_t dataLow, dataHigh, limitLow, limitHigh;
+    std::optional<IntegerRange> range;
+  };
+  const Row rows[] = {
+      {0.1f, -500, 700, -32768, 32767, IntegerRange{-500, 700, "-50", "70"}},
+      {0.1f, -32768, 32767, -32768, 32767, IntegerRange{-32768, 32767, "-3276.8", "3276.7"}},
+      {0.048828125f, -100, 100, -32768, 32767, IntegerRange{-112, 104, "-5.46875", "5.078125"}},
+      {0.5f, 7, 7, -32768, 32767, IntegerRange{7, 8, "3.5", "4"}},
+      {2.5e6f, 0, 3, 0, 65535, IntegerRange{0, 3, "0", "7500000"}},
+      {1.0f, 0, 65535, 0, 65535, IntegerRange{0, 65535, "0", "65535"}},
+      {0.123456789f, -5, 5, -32768, 32767, std::nullopt},
+      {0.0f, -5, 5, -32768, 32767, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    const std::optional<IntegerRange> range =
+        ExactIntegerRange(Decimal::Of(row.resolution), row.dataLow, row.dataHigh, row.limitLow, row.limitHigh);
+    ASSERT_EQ(range.has_value(), row.range.has_value()) << row.resolution;
+    if (!range) continue;
+    EXPECT_EQ(std::tie(range->low, range->high, range->physicalLow, range->physicalHigh),
+              std::tie(row.range->low, row.range->high, row.range->physicalLow, row.range->physicalHigh))
+        << row.resolution;
+  }
+}
+
+TEST(EdfFields, RecordDurations) {
+  struct Row {
+    double interval;
+    std::int64_t signals;
+    int bytes;
+    std::optional<RecordShape> shape;
+  };
+  const Row rows[] = {
+      {2000, 32, 2, RecordShape{100000, 500}},
+      {3906.25, 64, 2, RecordShape{100000, 256}},
+      {333.333, 8, 2, RecordShape{333333, 10000}},  // 3000.003 Hz: the first whole count is at 3.33333 s
+      {7, 4, 2, RecordShape{105, 150}},             // 1 s would hold 142857.14 samples
+      {0.1, 1, 2, RecordShape{100, 10000}},         // 1 s of 10 MHz is beyond EDF's 10 MB a record
+      {1000, 10000, 3, RecordShape{100, 1}},
+      {3.14159265358979, 1, 2, std::nullopt},
+      {0, 1, 2, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    const std::optional<RecordShape> shape = ChooseRecord(row.interval, row.signals, row.bytes, 0, 10485760);
+    ASSERT_EQ(shape.has_value(), row.shape.has_value()) << row.interval;
+    if (shape) {
+      EXPECT_EQ(std::tie(shape->duration10us, shape->samples), std::tie(row.shape->duration10us, row.shape->samples));
+    }
+  }
+}
+
+TEST(EdfFields, TextInPrintableAscii) {
+  EXPECT_EQ(AsciiField("\xC2\xB5V", 8), "uV");
+  EXPECT_EQ(AsciiField("\xCE\xBCV", 8), "uV");
+  EXPECT_EQ(AsciiField("M\xC3\xBCller \xC3\x84\xC3\x9F\x01\xE2\x82\xAC\xC3\x97", 16), "Muller As___");
+  EXPECT_EQ(AsciiField("ABCDEFGHIJKLMNOPQRS", 16), "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(CutUtf8("a\xC3\xA9", 2), "a");
+  EXPECT_EQ(CutUtf8("a\xC3\xA9", 3), "a\xC3\xA9");
+}
+
+// An EDFlib reader of a written file, closed at the end.
+struct EdfFile {
+  explicit EdfFile(const std::string& path) : header(std::make_unique<edf_hdr_struct>()) {
+    handle = edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_READ_ALL_ANNOTATIONS) == 0 ? header->handle : -1;
+  }
+  ~EdfFile() {
+    if (handle >= 0) edfclose_file(handle);
+  }
+  std::vector<int> Digital(int signal, int count) {
+    std::vector<int> samples(static_cast<std::size_t>(count));
+    EXPECT_EQ(edfread_digital_samples(handle, signal, count, samples.data()), count);
+    return samples;
+  }
+  std::vector<double> Physical(int signal, int count) {
+    edfseek(handle, signal, 0, EDFSEEK_SET);
+    std::vector<double> samples(static_cast<std::size_t>(count));
+    EXPECT_EQ(edfread_physical_samples(handle, signal, count, samples.data()), count);
+    return samples;
+  }
+  std::unique_ptr<edf_hdr_struct> header;
+  int handle = -1;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A recording of `points` points whose sample of channel c at point p is values(p, c).
+ExportSource Recording(SampleKind kind, double interval, std::int64_t points, std::vector<ExportChannel> channels,
+                       std::function<float(std::int64_t, std::size_t)> values) {
+  ExportSource source;
+  source.kind = kind;
+  source.samplingInterval = interval;
+  source.points = points;
+  source.channels = std::move(channels);
+  source.read = [values, n = source.channels.size()](std::int64_t first, std::int64_t count, std::span<float> out) {
+    ASSERT_EQ(out.size(), std::size_t(count) * n);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = values(first + std::int64_t(i / n), i % n);
+  };
+  return source;
+}
+
+class EdfExportTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(EdfExportTest, IntegersAreWrittenAsTheFilesOwnWithExactPhysicalFields) {
+  // 256 Hz, 600 points: the third record is completed with zeros. Both channels reach -2000 and 2000.
+  const float resolutions[2] = {0.1f, 0.048828125f};
+  ExportSource source = Recording(
+      SampleKind::int16, 3906.25, 600,
+      {{"Fp1", "\xC2\xB5V", resolutions[0]}, {"O\xC3\xA9", "\xC2\xB5V", resolutions[1]}},
+      [&](std::int64_t p, std::size_t c) {
+        const std::int64_t stored = p == 1 ? -2000 : p == 2 ? 2000 : (p * 37 + std::int64_t(c) * 11) % 3999 - 1999;
+        return float(stored) * resolutions[c];
+      });
+  using namespace std::chrono;
+  source.start =
+      sys_days(year_month_day{year(2024), March, day(5)}) + hours(13) + minutes(4) + seconds(7) + microseconds(250100);
+  const std::string euro = "\xE2\x82\xAC";
+  source.markers = {{"New Segment", "", 0, 1},
+                    {"Stimulus", "S  1", 300, 1},
+                    {"Comment", std::string(23, 'a') + euro + euro + euro, 512, 40}};
+  const std::string path = dir.File("out.edf");
+  const ExportReport report = ExportToEdf(source, path, false);
+  EXPECT_EQ(report.paddedPoints, 168);
+  EXPECT_EQ(report.cutTexts, 1u);
+  EXPECT_EQ(report.steps, (std::vector<double>{double(resolutions[0]), double(resolutions[1])}));
+
+  EdfFile file(path);
+  ASSERT_GE(file.handle, 0);
+  const edf_hdr_struct& h = *file.header;
+  EXPECT_EQ(std::tie(h.filetype, h.edfsignals, h.datarecord_duration, h.datarecords_in_file),
+            std::make_tuple(EDFLIB_FILETYPE_EDFPLUS, 2, 10000000LL, 3LL));
+  EXPECT_EQ(std::tie(h.startdate_year, h.startdate_month, h.startdate_day, h.starttime_hour, h.starttime_minute,
+                     h.starttime_second, h.starttime_subsecond),
+            std::make_tuple(2024, 3, 5, 13, 4, 7, 2501000LL));
+  std::vector<float> values(1200);
+  source.read(0, 600, values);
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_EQ(h.signalparam[c].smp_in_datarecord, 256);
+    const std::vector<int> digital = file.Digital(c, 768);
+    const std::vector<double> physical = file.Physical(c, 768);
+    for (std::size_t p = 0; p < 768; ++p) {
+      const float value = p < 600 ? values[p * 2 + std::size_t(c)] : 0.0f;
+      ASSERT_EQ(digital[p], std::lround(value / resolutions[c])) << c << " " << p;
+      ASSERT_LE(std::fabs(float(physical[p]) - value), std::nextafter(std::fabs(value), INFINITY) - std::fabs(value))
+          << c << " " << p;
+    }
+  }
+  ASSERT_EQ(h.annotations_in_file, 3);
+  edf_annotation_struct a{};
+  ASSERT_EQ(edf_get_annotation(file.handle, 1, &a), 0);
+  EXPECT_LE(std::llabs(a.onset - 11718750), 1000);  // 300 points of 3906.25 µs, in 100 ns, within 100 µs
+  EXPECT_STREQ(a.annotation, "Stimulus: S  1");
+  ASSERT_EQ(edf_get_annotation(file.handle, 2, &a), 0);
+  EXPECT_LE(std::llabs(a.duration_l - 1562500), 1000);
+  EXPECT_EQ(a.annotation, "Comment: " + std::string(23, 'a') + euro + euro);  // cut to 40 bytes
+
+  // The header's bytes: "EDF+C", labels and units in ASCII, the physical fields as the exact texts.
+  const std::string bytes = Slurp(path);
+  EXPECT_EQ(bytes.substr(192, 5), "EDF+C");
+  ASSERT_EQ(bytes.substr(252, 4), "3   ");
+  EXPECT_EQ(bytes.substr(256, 48), "Fp1             Oe              EDF Annotations ");
+  EXPECT_EQ(bytes.substr(256 + 3 * 96, 16), "uV      uV      ");
+  EXPECT_EQ(bytes.substr(256 + 3 * 104, 16), "-200    -98.4375");
+  EXPECT_EQ(bytes.substr(256 + 3 * 112, 16), "200     97.65625");
+}
+
+}  // namespace
+}  // namespace gdr::edf
