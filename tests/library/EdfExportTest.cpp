@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -205,6 +206,79 @@ TEST_F(EdfExportTest, IntegersAreWrittenAsTheFilesOwnWithExactPhysicalFields) {
   EXPECT_EQ(bytes.substr(256 + 3 * 96, 16), "uV      uV      ");
   EXPECT_EQ(bytes.substr(256 + 3 * 104, 16), "-200    -98.4375");
   EXPECT_EQ(bytes.substr(256 + 3 * 112, 16), "200     97.65625");
+}
+
+TEST_F(EdfExportTest, FloatsAreQuantisedWithinHalfAStep) {
+  // A varying channel, a constant one, and an unsigned integer channel whose samples are no integers.
+  ExportSource source = Recording(SampleKind::uint16, 1000, 1000, {{"A", "mV", 1}, {"B", "mV", 1}, {"C", "", 0.5f}},
+                                  [](std::int64_t p, std::size_t c) {
+                                    return c == 0 ? float(std::sin(double(p) / 7) * 123.456) : c == 1 ? 42.125f : 0.3f;
+                                  });
+  const std::string path = dir.File("out.bdf");
+  const ExportReport report = ExportToEdf(source, path, true);
+  EdfFile file(path);
+  ASSERT_GE(file.handle, 0);
+  EXPECT_EQ(file.header->filetype, EDFLIB_FILETYPE_BDFPLUS);
+  std::vector<float> values(3000);
+  source.read(0, 1000, values);
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_GT(report.steps[std::size_t(c)], 0);
+    EXPECT_LT(report.steps[std::size_t(c)], 1e-4);
+    const std::vector<double> physical = file.Physical(c, 1000);
+    for (std::size_t p = 0; p < 1000; ++p)
+      ASSERT_LE(std::fabs(physical[p] - values[p * 3 + std::size_t(c)]), report.steps[std::size_t(c)] * 0.5001)
+          << c << " " << p;
+  }
+  EXPECT_EQ(Slurp(path).substr(192, 5), "BDF+C");
+}
+
+TEST_F(EdfExportTest, UnsignedIntegersAndMoreMarkersThanRecords) {
+  ExportSource source = Recording(SampleKind::uint16, 2000, 1000, {{"U", "uV", 0.25f}},
+                                  [](std::int64_t p, std::size_t) { return float(p * 65) * 0.25f; });
+  for (std::int64_t i = 0; i < 5; ++i) source.markers.push_back({"Stimulus", "S" + std::to_string(i), i * 100, 1});
+  const std::string path = dir.File("u.edf");
+  ExportToEdf(source, path, false);
+  EdfFile file(path);
+  ASSERT_GE(file.handle, 0);
+  EXPECT_EQ(file.header->datarecords_in_file, 2);
+  EXPECT_EQ(file.header->annotations_in_file, 5);  // three annotation signals for two records
+  EXPECT_EQ(Slurp(path).substr(252, 4), "4   ");
+  const std::vector<int> digital = file.Digital(0, 1000);
+  for (std::size_t p = 0; p < 1000; ++p) ASSERT_EQ(digital[p], std::int64_t(p) * 65 - 32768) << p;
+}
+
+TEST_F(EdfExportTest, RefusalsLeaveAnExistingFileAsItWas) {
+  auto constant = [](float value) { return [value](std::int64_t, std::size_t) { return value; }; };
+  struct Row {
+    ExportSource source;
+    std::string path, message;
+  };
+  ExportSource manyMarkers = Recording(SampleKind::int16, 1000, 1000, {{"A", "uV", 1}}, constant(1));
+  manyMarkers.markers.assign(65, ExportMarker{"Comment", "x", 0, 1});
+  Row rows[] = {
+      {Recording(SampleKind::floating, 1000, 10, {{"A", "uV", 1}},
+                 [](std::int64_t p, std::size_t) { return p == 7 ? NAN : 1.0f; }),
+       "", "channel A, point 7: the sample is not a number, which EDF cannot hold"},
+      {Recording(SampleKind::floating, 1000, 10, {{"A", "uV", 1}}, constant(-1e9f)), "",
+       "channel A: samples as large as -1e+09 do not fit into EDF's 8-character physical fields"},
+      {Recording(SampleKind::floating, 3.14159265358979, 10, {{"A", "uV", 1}}, constant(1)), "",
+       "no EDF data record holds a whole number of samples at a sampling interval of 3.14159 us for 1 channels"},
+      {std::move(manyMarkers), "", "65 markers are more than the 64 annotations that 1 data records can hold"},
+      {Recording(SampleKind::int16, 1000, 10, {{"A", "uV", 1}}, constant(1)), "missing/out.edf",
+       "cannot write " + dir.File("missing/out.edf") + ".part"},
+  };
+  const std::string existing = dir.Write("out.edf", "old");
+  for (Row& row : rows) {
+    const std::string path = row.path.empty() ? existing : dir.File(row.path);
+    try {
+      ExportToEdf(row.source, path, false);
+      ADD_FAILURE() << "no refusal: " << row.message;
+    } catch (const std::exception& e) {
+      EXPECT_EQ(std::string(e.what()), row.message);
+    }
+    EXPECT_EQ(Slurp(existing), "old");
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  }
 }
 
 }  // namespace
