@@ -6,6 +6,7 @@
 
 #include <chrono>
 
+#include "gdr/Export.h"
 #include "gdr/Recording.h"
 
 namespace py = pybind11;
@@ -82,5 +83,17 @@ PYBIND11_MODULE(_gdr, m) {
            })
       .def("channel_indices",
            [](const gdr::Recording& r, const std::vector<std::string>& names) { return r.ChannelIndices(names); })
-      .def("read", &Read);
+      .def("read", &Read)
+      .def(
+          "to_edf",
+          [](const gdr::Recording& r, const std::string& path, const std::string& format, std::int64_t start,
+             std::int64_t stop, const std::vector<int>& channels) {
+            gdr::ExportOptions options;
+            options.format = format;
+            options.first = start;
+            options.count = stop - start;
+            options.channels = channels;
+            return gdr::ExportEdf(r, path, options).steps;
+          },
+          py::call_guard<py::gil_scoped_release>());
 }

@@ -62,6 +62,9 @@ struct Marker {
   std::optional<std::chrono::system_clock::time_point> date;
 };
 
+// How the data file stores the samples.
+enum class SampleFormat : std::int32_t { ascii = 0, ieeeFloat32 = 1, int16 = 2, uint16 = 3, int12Packed = 4 };
+
 // A block of samples as the component handed it over, owned until it goes (or until release(); then
 // free it with Block::Free).
 class GDR_API Block {
@@ -109,6 +112,7 @@ class GDR_API Recording {
   double SamplingInterval() const;  // µs
   double SamplingRate() const;      // Hz
   std::uint16_t DataType() const;
+  SampleFormat Format() const;
   std::uint16_t Segmentation() const;
   std::int64_t SegmentDataPoints() const;  // 0: not segmented
   const std::string& Comment() const;

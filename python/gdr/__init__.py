@@ -101,6 +101,16 @@ class Recording:
             raise Error(f"start {start}, stop {stop} lies outside the recording's {self.n_points} data points")
         return self._reader().read(int(start), int(stop), self._channel_indices(channels))
 
+    def to_edf(self, path, format=None, start=0, stop=None, channels=None):
+        """Writes points start to stop - 1 of the channels as an EDF+ or BDF+ file (format "edf" or "bdf",
+        else from the path's extension), the markers as annotations; returns each channel's step: the
+        resolution where the file's integers are written, else the quantisation step."""
+        stop = self.n_points if stop is None else stop
+        if not 0 <= start <= stop <= self.n_points:
+            raise Error(f"start {start}, stop {stop} lies outside the recording's {self.n_points} data points")
+        return self._reader().to_edf(os.fspath(path), format or "", int(start), int(stop),
+                                     self._channel_indices(channels))
+
     def markers_array(self):
         """The markers as a numpy structured array: type, description, position, points, channel."""
         width = max([1] + [max(len(m.type), len(m.description)) for m in self.markers])

@@ -1,5 +1,7 @@
 #pragma once
 // Result codes of the reader component (the platform's standard codes are in platform/WinError.h).
+#include <string>
+
 #include "platform/WinError.h"
 
 // Not a file of this format.
@@ -13,3 +15,7 @@ constexpr HRESULT GDR_E_DATA_FILE = MakeResult(0x80041001);
 constexpr HRESULT GDR_E_SHOWN = MakeResult(0x80041003);
 // A file or stream error.
 constexpr HRESULT GDR_E_FILE = MakeResult(0x8004100E);
+
+// The text of a result code for a person: the component's own codes from its table, the others as the
+// platform's message table gives them (one line, without placeholders); "unknown result code" else.
+std::string ResultCodeText(HRESULT code);

@@ -91,6 +91,7 @@ struct Recording::State {
   std::int32_t layers = 1;
   std::uint16_t dataType = 0;
   std::uint16_t segmentation = 0;
+  SampleFormat format = SampleFormat::ascii;
   double samplingInterval = 0;
   std::string comment;
   std::mutex reading;  // the reader object reads for one caller at a time
@@ -119,6 +120,9 @@ void Recording::State::Describe(const Call& call, const StoreContents& store) {
   dataType = StoreContents::Get<std::uint16_t>(r, kDataType).value_or(0);
   segmentation = StoreContents::Get<std::uint16_t>(r, kSegmentation).value_or(0);
   samplingInterval = StoreContents::Get<double>(r, kSamplingInterval).value_or(0);
+  if (store.internalData)
+    format = SampleFormat(
+        StoreContents::Get<std::int32_t>(*store.internalData, internal_data_tag::kSampleFormat).value_or(0));
   comment = store.commentW ? WideToUtf8(*store.commentW) : AnsiToUtf8(store.comment.value_or(""));
 
   const std::int32_t commonUnit = StoreContents::Get<std::int32_t>(r, kUnit).value_or(0);
@@ -239,6 +243,7 @@ bool Recording::Complex() const { return IsComplex(m_State->dataType); }
 double Recording::SamplingInterval() const { return m_State->samplingInterval; }
 double Recording::SamplingRate() const { return 1e6 / m_State->samplingInterval; }
 std::uint16_t Recording::DataType() const { return m_State->dataType; }
+SampleFormat Recording::Format() const { return m_State->format; }
 std::uint16_t Recording::Segmentation() const { return m_State->segmentation; }
 const std::string& Recording::Comment() const { return m_State->comment; }
 

@@ -30,4 +30,13 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool CreateFresh(const std::string& path) {
+  struct stat old {};
+  if (::lstat(path.c_str(), &old) == 0 &&
+      (!(S_ISREG(old.st_mode) || S_ISLNK(old.st_mode)) || old.st_uid != ::geteuid() || ::unlink(path.c_str()) != 0))
+    return false;
+  const Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  return file.Get() >= 0;
+}
+
 #endif

@@ -90,6 +90,17 @@ def test_markers_as_objects_and_as_a_structured_array():
     assert table.dtype["channel"] == numpy.int32
 
 
+def test_to_edf_writes_what_read_gives(tmp_path):
+    recording = gdr.open(make(tmp_path, "mux-float32"))
+    steps = recording.to_edf(tmp_path / "out.bdf", start=10, stop=2010, channels=["E2", 0])
+    assert len(steps) == 2 and 0 < max(steps) < 1e-3
+    data = (tmp_path / "out.bdf").read_bytes()
+    assert data[192:197] == b"BDF+C" and data[256:272] == b"E2              "
+    with pytest.raises(gdr.Error) as raised:
+        recording.to_edf(tmp_path / "out.txt")
+    assert str(raised.value) == "the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)"
+
+
 REFERENCE = """
 import json, sys, numpy
 samples = numpy.fromfile(sys.argv[1], numpy.float32).reshape(-1, int(sys.argv[2])).astype(numpy.float64)

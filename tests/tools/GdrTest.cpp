@@ -120,23 +120,39 @@ TEST_F(GdrTest, UsageErrorsAreOneLineAndHelpIsNoError) {
 }
 
 TEST_F(GdrTest, InfoExitStatusesAndMessages) {
-  dir.Write("other.shdr", "Another format 1.0\r\n\r\n");
-  Outcome run = Gdr("info " + dir.File("other.shdr"));
-  EXPECT_EQ(run.status, 1);
-  run = Gdr("info --json " + dir.File("other.shdr"));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_FALSE(nlohmann::json::parse(run.out).contains("header"));
-  dir.Write("bad.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n");
-  run = Gdr("info " + dir.File("bad.shdr"));
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "Missing \"NumberOfChannels\" key.\n");
-  run = Gdr("info --json " + dir.File("bad.shdr"));
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(nlohmann::json::parse(run.out)["message"], "Missing \"NumberOfChannels\" key.");
-  EXPECT_EQ(run.err, "");
-  run = Gdr("info " + dir.File("missing.shdr"));
-  EXPECT_EQ(run.status, 3);
-  EXPECT_EQ(run.err.substr(0, 16), "gdr: 0x8004100E ");
+  const std::string other = dir.Write("other.shdr", "Another format 1.0\r\n\r\n"), missing = dir.File("missing.shdr");
+  const std::string bad =
+      dir.Write("bad.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\n");
+  const std::string store = dir.File("small.gdr"), cut = dir.File("cut.gdr");
+  ASSERT_EQ(Gdr("import " + Small() + " " + store).status, 0);
+  dir.Write("cut.gdr", Slurp(store).substr(0, 600));
+  struct Row {
+    std::string arguments;
+    int status;
+    std::string err;  // its beginning; one line or none
+  };
+  const Row rows[] = {
+      {"info " + other, 1, "gdr: not a header file of this format: " + other + "\n"},
+      {"info --json " + other, 1, ""},
+      {"info " + bad, 2, "gdr: " + bad + ": Missing \"NumberOfChannels\" key.\n"},
+      {"info --json " + bad, 2, ""},
+      {"info " + missing, 3, "gdr: 0x8004100E (A file cannot be read or written.) cannot read " + missing + "\n"},
+      {"info " + cut, 2, "gdr: " + cut + " is damaged or cannot be read: 0x8003"},
+      {"info " + store, 0, ""},
+  };
+  for (const Row& row : rows) {
+    const Outcome run = Gdr(row.arguments);
+    EXPECT_EQ(run.status, row.status) << row.arguments;
+    EXPECT_EQ(run.err.substr(0, row.err.size()), row.err) << row.arguments;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.err.empty() ? 0 : 1) << row.arguments;
+  }
+  EXPECT_FALSE(nlohmann::json::parse(Gdr("info --json " + other).out).contains("header"));
+  EXPECT_EQ(nlohmann::json::parse(Gdr("info --json " + bad).out)["message"], "Missing \"NumberOfChannels\" key.");
+  // A store's summary is the header's, with its markers counted in place of the marker file.
+  std::string summary = Gdr("info " + dir.File("small.shdr")).out;
+  summary.insert(summary.find("Channels"), "Markers        0\n");
+  EXPECT_EQ(Gdr("info " + store).out, summary);
+  EXPECT_EQ(Gdr("info --json " + store).out, Gdr("dump --json " + store).out);
 }
 
 TEST_F(GdrTest, ImportReplacesAStoreOnlyWhenItSucceeds) {
@@ -152,8 +168,9 @@ TEST_F(GdrTest, ImportReplacesAStoreOnlyWhenItSucceeds) {
   dir.Write("bad.shdr", "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Other]\r\n");
   run = Gdr("import " + dir.File("bad.shdr") + " " + store);
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err,
-            dir.File("bad.shdr") + ":Missing section \"[Common Infos]\".\ngdr: OpenRawFile failed: 0x80041003\n");
+  EXPECT_EQ(run.err, dir.File("bad.shdr") +
+                         ":Missing section \"[Common Infos]\".\ngdr: OpenRawFile failed: 0x80041003 (The reader "
+                         "failed; its message says why.)\n");
   EXPECT_EQ(Slurp(store), first);
   // A failure in the middle of the import (the marker file vanished) leaves the old store too.
   std::string text = Slurp(dir.File("small.shdr"));
@@ -245,9 +262,9 @@ TEST_F(GdrTest, ControlsAreEscapedAndCellsAreNoFormulas) {
   std::string bad = Slurp(header);
   bad.replace(bad.find("BINARY"), 6, "\x1B[2J");
   const Outcome invalid = Gdr("import " + dir.Write("bad.shdr", bad) + " " + store);
-  EXPECT_EQ(invalid.err,
-            dir.File("bad.shdr") +
-                ":\"DataFormat\" key has invalid value \"\\x1b[2J\".\ngdr: OpenRawFile failed: 0x80041003\n");
+  EXPECT_EQ(invalid.err, dir.File("bad.shdr") +
+                             ":\"DataFormat\" key has invalid value \"\\x1b[2J\".\ngdr: OpenRawFile failed: 0x80041003 "
+                             "(The reader failed; its message says why.)\n");
 }
 
 TEST_F(GdrTest, DumpDecodesTheStore) {
@@ -274,7 +291,8 @@ TEST_F(GdrTest, DumpDecodesTheStore) {
   dir.Write("text.gdr", "not a store");
   const Outcome refused = Gdr("dump " + dir.File("text.gdr"));
   EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.err, "gdr: " + dir.File("text.gdr") + " is not a store (a compound file): 0x80030050\n");
+  EXPECT_EQ(refused.err.substr(0, refused.err.find('(', refused.err.find("0x"))),
+            "gdr: " + dir.File("text.gdr") + " is not a store (a compound file): 0x80030050 ");
 }
 
 TEST_F(GdrTest, ReadWritesWhatTheComponentReturns) {
@@ -311,6 +329,40 @@ TEST_F(GdrTest, ReadWritesWhatTheComponentReturns) {
   run = Gdr("read " + store + " --channels Cz");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "gdr: no channel Cz (the recording has 2 channels)\n");
+}
+
+TEST_F(GdrTest, ExportWritesAnEdfFileOrRefusesInOneLine) {
+  const std::string header = Small(), existing = dir.Write("out.edf", "old");
+  struct Row {
+    std::string arguments, err;
+  };
+#if defined(_WIN32)
+  const Row rows[] = {{header + " " + existing, "gdr: this build cannot export to EDF\n"}};
+#else
+  const Outcome run = Gdr("export " + header + " " + dir.File("new.edf"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "gdr: 996 points of zeros complete the last data record\n");
+  EXPECT_EQ(Slurp(dir.File("new.edf")).substr(192, 5), "EDF+C");
+  std::string text = Slurp(header);
+  text.insert(text.find("NumberOfChannels"), "DataType=TIMEFREQUENCYDOMAIN\r\nLayers=2\r\nLayerUpperLimit=4\r\n");
+  const std::string layered = dir.Write("layered.shdr", text), missing = dir.File("missing/out.edf");
+  const Row rows[] = {
+      {layered + " " + existing,
+       "gdr: the recording has 2 values per data point (layers or complex values), which EDF cannot hold\n"},
+      {header + " " + existing + " --channels Cz", "gdr: no channel Cz (the recording has 2 channels)\n"},
+      {header + " " + existing + " --from 3 --count 2",
+       "gdr: from 3, count 2 lies outside the recording's 4 data points\n"},
+      {header + " " + missing, "gdr: cannot write " + missing + "\n"},
+      {header + " " + dir.File("out.txt"),
+       "gdr: the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)\n"},
+  };
+#endif
+  for (const Row& row : rows) {
+    const Outcome refused = Gdr("export " + row.arguments);
+    EXPECT_EQ(refused.status, 2) << row.arguments;
+    EXPECT_EQ(refused.err, row.err);
+    EXPECT_EQ(Slurp(existing), "old");
+  }
 }
 
 TEST_F(GdrTest, ChunkedReadsGiveTheSameBytesAsOneBigRead) {
@@ -466,7 +518,8 @@ TEST_F(GdrTest, MemoryStaysBoundedAndRunningOutOfItIsOneLine) {
   EXPECT_EQ(run.status, 0) << Slurp(dir.File("stderr"));
   run = RunProgram(limited, "dump " + dir.File("many.gdr"), dir.File("stdout"), dir.File("stderr"));
   EXPECT_EQ(run.status, 3);
-  EXPECT_EQ(Slurp(dir.File("stderr")), "gdr: 0x8007000E out of memory\n");
+  EXPECT_EQ(Slurp(dir.File("stderr")),
+            "gdr: 0x8007000E (Not enough memory resources are available to complete this operation.) out of memory\n");
 }
 #endif
 
@@ -482,15 +535,44 @@ std::string RegisteredProgId() {
   return found == ERROR_SUCCESS ? text : "";
 }
 
-TEST_F(GdrTest, RegistrationReportsTheResultCode) {
-  const TestRegistry registry(dir.File("registry"));
-  Outcome run = Gdr("register");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "DllRegisterServer 0x00000000\n");
-  EXPECT_EQ(RegisteredProgId(), "Sylvex.MISC.TSK GenericDataReader");
-  run = Gdr("unregister");
-  EXPECT_EQ(run.out, "DllUnregisterServer 0x00000000\n");
-  EXPECT_EQ(RegisteredProgId(), "");
+TEST_F(GdrTest, RegistrationIsSilentUnlessItFails) {
+  {
+    const TestRegistry registry(dir.File("registry"));
+    Outcome run = Gdr("register");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(RegisteredProgId(), "Sylvex.MISC.TSK GenericDataReader");
+    run = Gdr("unregister");
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(RegisteredProgId(), "");
+  }
+#if !defined(_WIN32)
+  // A registry whose folder is a file cannot be written.
+  dir.Write("file", "");
+  const TestRegistry registry(dir.File("file/registry"));
+  const Outcome run = Gdr("register");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gdr: DllRegisterServer failed: 0x80070005 (Access is denied.)\n");
+#endif
+}
+
+TEST_F(GdrTest, VersionAndChannelNumbersThatAreNames) {
+  const Outcome version = Gdr("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("gdr ") + GDR_VERSION + "\n");
+  // Channels without names are named "1".."N": a number reads the channel of that number, and says so.
+  const std::int16_t samples[6] = {1, 2, 3, 4, 5, 6};
+  dir.Write("unnamed.eeg", std::string(reinterpret_cast<const char*>(samples), sizeof samples));
+  const std::string header =
+      dir.Write("unnamed.shdr",
+                "Tarvo Sylvex Data Exchange Header File Version 1.0\r\n[Common Infos]\r\nDataFile=unnamed.eeg\r\n"
+                "DataFormat=BINARY\r\nNumberOfChannels=3\r\nSamplingInterval=1000\r\n[Channel Infos]\r\n");
+  const Outcome run = Gdr("read " + header + " --channels 1,2,2");
+  EXPECT_EQ(run.out, "2,3,3\n2,3,3\n5,6,6\n");
+  EXPECT_EQ(run.err, "gdr: channel 1 is \"2\"; the channel named \"1\" is number 0\n");
+  const Outcome other = Gdr("read " + dir.Write("other.shdr", "Another format 1.0\r\n"));
+  EXPECT_EQ(other.status, 1);
+  EXPECT_EQ(other.err, "gdr: not a header file of this format: " + dir.File("other.shdr") + "\n");
 }
 
 }  // namespace

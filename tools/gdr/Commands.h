@@ -1,8 +1,25 @@
 #pragma once
-// The commands of gdr; each answers the process's exit status.
+// The commands of gdr, each with its options; each answers the process's exit status.
 #include <cstdint>
 #include <optional>
 #include <string>
+
+struct InfoOptions {
+  std::string header;
+  bool json = false;
+  bool confine = false;  // the recording's files must lie in the folder of its header or store
+};
+
+struct ImportOptions {
+  std::string header;
+  std::string store;
+  bool confine = false;
+};
+
+struct DumpOptions {
+  std::string store;
+  bool json = false;
+};
 
 struct ReadOptions {
   std::string source;
@@ -10,12 +27,23 @@ struct ReadOptions {
   std::optional<std::int64_t> count;  // none: to the end
   std::string channels;               // "0,2,Cz"; empty: all
   std::string format = "csv";
-  std::string output;    // empty: stdout
-  bool confine = false;  // the recording's files must lie in the folder of its header or store
+  std::string output;  // empty: stdout
+  bool confine = false;
 };
 
-int RunInfo(const std::string& header, bool json, bool confine);
-int RunImport(const std::string& header, const std::string& store, bool confine);
-int RunDump(const std::string& store, bool json);
+struct ExportArguments {
+  std::string source, output;
+  std::string format;  // edf or bdf; empty: from the output's extension
+  std::int64_t from = 0;
+  std::optional<std::int64_t> count;
+  std::string channels;
+};
+
+int RunInfo(const InfoOptions& options);
+int RunImport(const ImportOptions& options);
+int RunDump(const DumpOptions& options);
 int RunRead(const ReadOptions& options);
 int RunRegister(bool unregister);
+int RunExport(const ExportArguments& arguments);
+// gdr info of a store: none when the file is no compound file (then it is taken for a header).
+std::optional<int> InfoOfStore(const std::string& path, bool json, bool confine);

@@ -1,12 +1,14 @@
-// gdr info: the header parsed on its own, without a host.
+// gdr info: a header parsed on its own, without a host; a store as the host decodes it.
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "Confinement.h"
+#include "Summary.h"
 #include "Text.h"
 #include "contract/ResultCodes.h"
 #include "header/HeaderFile.h"
+#include "header/PathFunctions.h"
 #include "platform/Conversions.h"
 #include "platform/Exceptions.h"
 
@@ -52,38 +54,35 @@ nlohmann::json HeaderJson(const CHeaderFile& h) {
           {"comment", AnsiToUtf8(h.m_Comment)}};
 }
 
-const char* FormatName(std::uint32_t format) {
-  static const char* const kNames[] = {"ASCII", "IEEE_FLOAT_32", "INT_16", "UINT_16", "ATS_INT_12_PACKED"};
-  return format < 5 ? kNames[format] : "?";
-}
-
-void PrintSummary(const CHeaderFile& h) {
-  const double seconds = h.m_DataPoints * h.m_SamplingInterval / 1e6;
-  auto shown = [](std::string_view ansi) { return EscapeControls(AnsiToUtf8(ansi)); };
-  std::printf("Data file      %s\n", shown(h.m_DataFile).c_str());
-  if (!h.m_MarkerFile.empty()) std::printf("Marker file    %s\n", shown(h.m_MarkerFile).c_str());
-  std::printf("Layout         %s, %s%s", FormatName(h.m_SampleFormat),
-              h.m_DataOrientation == MULTIPLEXED ? "multiplexed" : "vectorized",
-              h.m_UseBigEndianOrder ? ", big-endian" : "");
-  if (h.m_SegmentDataPoints > 0) std::printf(", segments of %d points", h.m_SegmentDataPoints);
-  std::printf("\nSampling       %g us (%g Hz)\n", h.m_SamplingInterval, 1e6 / h.m_SamplingInterval);
-  std::printf("Data points    %d (%.3f s)\n", h.m_DataPoints, seconds);
-  std::printf("Channels       %zu\n", h.m_Channels.size());
-  for (std::size_t i = 0; i < h.m_Channels.size(); ++i) {
-    const CChannelInfo& c = h.m_Channels[i];
-    const std::string unit = c.UnitText.empty() ? (c.UnitCode == 0 ? "\xC2\xB5V" : "code " + std::to_string(c.UnitCode))
-                                                : EscapeControls(WideToUtf8(c.UnitText));
-    std::printf("  %3zu  %-10s ref %-8s %s %s\n", i, shown(c.Name).c_str(),
-                c.Reference.empty() ? "-" : shown(c.Reference).c_str(), FloatText(c.Resolution).c_str(), unit.c_str());
-  }
-  if (!h.m_Comment.empty()) std::printf("Comment\n%s\n", EscapeLines(AnsiToUtf8(h.m_Comment)).c_str());
+RecordingSummary HeaderSummary(const CHeaderFile& h) {
+  RecordingSummary s{.dataFile = AnsiToUtf8(h.m_DataFile),
+                     .markerFile = AnsiToUtf8(h.m_MarkerFile),
+                     .sampleFormat = h.m_SampleFormat,
+                     .vectorized = h.m_DataOrientation != MULTIPLEXED,
+                     .bigEndian = h.m_UseBigEndianOrder != 0,
+                     .segmentDataPoints = h.m_SegmentDataPoints,
+                     .samplingInterval = h.m_SamplingInterval,
+                     .dataPoints = h.m_DataPoints,
+                     .markers = std::nullopt,
+                     .channelCount = h.m_Channels.size(),
+                     .channel =
+                         [&h](std::size_t i) {
+                           const CChannelInfo& c = h.m_Channels[i];
+                           return SummaryChannel{AnsiToUtf8(c.Name), AnsiToUtf8(c.Reference), c.Resolution,
+                                                 UnitShown(c.UnitText, c.UnitCode)};
+                         },
+                     .comment = AnsiToUtf8(h.m_Comment)};
+  return s;
 }
 
 }  // namespace
 
-int RunInfo(const std::string& path, bool json, bool confine) {
+int RunInfo(const InfoOptions& options) {
+  const std::string& path = options.header;
+  if (!HasHeaderExtension(path))
+    if (const std::optional<int> status = InfoOfStore(path, options.json, options.confine)) return *status;
   std::string refusal = FitsAnsi(path) ? std::string() : BeyondAnsiText(path);
-  if (refusal.empty() && confine) refusal = HeaderConfinement(path);
+  if (refusal.empty() && options.confine) refusal = HeaderConfinement(path);
   if (!refusal.empty()) {
     Complain(refusal);
     return 2;
@@ -106,7 +105,7 @@ int RunInfo(const std::string& path, bool json, bool confine) {
     }
   }
   const std::string message = AnsiToUtf8(header.m_ErrorMessage);
-  if (json) {
+  if (options.json) {
     std::string text = JsonMembers({{"result", result}, {"message", message}}, 0);
     if (result == HEADER_PARSED) {
       std::fputs((text + ",\n  \"header\": " + JsonMembers(HeaderJson(header), 1) + ",\n    \"channels\": ").c_str(),
@@ -117,10 +116,10 @@ int RunInfo(const std::string& path, bool json, bool confine) {
     }
     std::fputs((text + "\n}\n").c_str(), stdout);
   } else if (result == HEADER_PARSED) {
-    PrintSummary(header);
+    PrintSummary(HeaderSummary(header));
   } else if (result == HEADER_NOT_THIS_FORMAT) {
     Complain("not a header file of this format: " + path);
   }
-  if (result == HEADER_INVALID && !json) std::fprintf(stderr, "%s\n", EscapeControls(message).c_str());
+  if (result == HEADER_INVALID && !options.json) Complain(path + ": " + message);
   return result;
 }

@@ -4,6 +4,89 @@
 #include <new>
 
 #include "Commands.h"
+#include "Text.h"
+#include "platform/WinError.h"
+
+namespace {
+
+const char* const kConfineHelp =
+    "Refuse a data or marker file outside the folder of the header (or store): for recordings from others";
+
+// Each command: its options, and a callback that runs it and keeps its exit status.
+void AddInfo(CLI::App& app, InfoOptions& o, int& status) {
+  CLI::App* info = app.add_subcommand("info",
+                                      "Show what a header or a store describes.\n\n"
+                                      "Example: gdr info rec.shdr --json\n"
+                                      "Exit status: 0 parsed, 1 not this format, 2 invalid, 3 unreadable.");
+  info->add_option("SOURCE", o.header, "The .shdr header file, or a store")->required();
+  info->add_flag("--json", o.json, "One JSON object: result, message and the parsed header (a store: as gdr dump)");
+  info->add_flag("--confine", o.confine, kConfineHelp);
+  info->callback([&] { status = RunInfo(o); });
+}
+
+void AddImport(CLI::App& app, ImportOptions& o, int& status) {
+  CLI::App* import = app.add_subcommand("import",
+                                        "Import a recording into a new store (a compound file).\n\n"
+                                        "Example: gdr import rec.shdr rec.gdr\n"
+                                        "An existing store is replaced only when the import succeeds.");
+  import->add_option("HEADER", o.header, "The .shdr header file")->required();
+  import->add_option("STORE", o.store, "The store to write")->required();
+  import->add_flag("--confine", o.confine, kConfineHelp);
+  import->callback([&] { status = RunImport(o);
+});
+}  // namespace
+
+void AddDump(CLI::App& app, DumpOptions& o, int& status) {
+  CLI::App* dump = app.add_subcommand("dump", "Show everything a store holds.\n\nExample: gdr dump rec.gdr --json");
+  dump->add_option("STORE", o.store, "The store")->required();
+  dump->add_flag("--json", o.json, "One JSON object");
+  dump->callback([&] { status = RunDump(o); });
+}
+
+void AddRead(CLI::App& app, ReadOptions& o, int& status) {
+  CLI::App* read =
+      app.add_subcommand("read",
+                         "Read samples as a host does: LoadFromStorage, then GetData.\n\n"
+                         "Example: gdr read rec.gdr --from 1000 --count 500 --channels Fp1,O2 --format csv\n"
+                         "SOURCE is a store, or a .shdr header (imported into memory first). Channels are\n"
+                         "numbers from 0 or names; csv has a line of column names, then one line per point;\n"
+                         "f32 is the raw little-endian float32 block, point-major.");
+  read->add_option("SOURCE", o.source, "A store or a .shdr header")->required();
+  read->add_option("--from", o.from, "First data point (from 0)")->default_val(0);
+  read->add_option("--count", o.count, "Number of data points (default: to the end)");
+  read->add_option("--channels", o.channels, "Channels by number or name, comma-separated (default: all)");
+  read->add_option("--format", o.format, "csv or f32")->check(CLI::IsMember({"csv", "f32"}))->default_val("csv");
+  read->add_option("--output", o.output, "Write to this file instead of stdout");
+  read->add_flag("--confine", o.confine, kConfineHelp);
+  read->callback([&] { status = RunRead(o); });
+}
+
+void AddExport(CLI::App& app, ExportArguments& o, int& status) {
+  CLI::App* exporting = app.add_subcommand("export",
+                                           "Write a recording as an EDF+ or BDF+ file, its markers as annotations.\n\n"
+                                           "Example: gdr export rec.shdr rec.bdf --channels Fp1,Cz\n"
+                                           "Integer samples keep their digital values; float samples are quantised\n"
+                                           "(the step is said on stderr). OUTPUT is written whole or not at all.");
+  exporting->add_option("SOURCE", o.source, "A store or a .shdr header")->required();
+  exporting->add_option("OUTPUT", o.output, "The .edf or .bdf file to write")->required();
+  exporting->add_option("--format", o.format, "edf or bdf (default: from OUTPUT's extension)")
+      ->check(CLI::IsMember({"edf", "bdf"}));
+  exporting->add_option("--from", o.from, "First data point (from 0)")->default_val(0);
+  exporting->add_option("--count", o.count, "Number of data points (default: to the end)");
+  exporting->add_option("--channels", o.channels, "Channels by number or name, comma-separated (default: all)");
+  exporting->callback([&] { status = RunExport(o); });
+}
+
+void AddRegistration(CLI::App& app, int& status) {
+  app.add_subcommand("register", "Register the component module with the host's registry")->callback([&] {
+    status = RunRegister(false);
+  });
+  app.add_subcommand("unregister", "Remove the component module's registration")->callback([&] {
+    status = RunRegister(true);
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -14,73 +97,32 @@ int main(int argc, char** argv) {
   // The same options on every platform: a path such as /data/rec.gdr is never a Windows-style option.
   app.allow_windows_style_options(false);
   app.set_help_all_flag("--help-all", "Every command's help");
+  app.set_version_flag("--version", "gdr " GDR_VERSION, "The version of gdr");
 
-  bool json = false;
-  std::string header, store;
-  CLI::App* info = app.add_subcommand("info",
-                                      "Parse a header and show what it describes.\n\n"
-                                      "Example: gdr info rec.shdr --json\n"
-                                      "Exit status: 0 parsed, 1 not this format, 2 invalid, 3 unreadable.");
-  info->add_option("HEADER", header, "The .shdr header file")->required();
-  info->add_flag("--json", json, "One JSON object: result, message and the parsed header");
-  bool confine = false;
-  const char* const confineHelp =
-      "Refuse a data or marker file outside the folder of the header (or store): for recordings from others";
-  info->add_flag("--confine", confine, confineHelp);
-
-  CLI::App* import = app.add_subcommand("import",
-                                        "Import a recording into a new store (a compound file).\n\n"
-                                        "Example: gdr import rec.shdr rec.gdr\n"
-                                        "An existing store is replaced only when the import succeeds.");
-  import->add_option("HEADER", header, "The .shdr header file")->required();
-  import->add_option("STORE", store, "The store to write")->required();
-  import->add_flag("--confine", confine, confineHelp);
-
-  CLI::App* dump = app.add_subcommand("dump", "Show everything a store holds.\n\nExample: gdr dump rec.gdr --json");
-  dump->add_option("STORE", store, "The store")->required();
-  dump->add_flag("--json", json, "One JSON object");
-
+  int status = 2;
+  InfoOptions info;
+  ImportOptions import;
+  DumpOptions dump;
   ReadOptions read;
-  CLI::App* readCommand =
-      app.add_subcommand("read",
-                         "Read samples as a host does: LoadFromStorage, then GetData.\n\n"
-                         "Example: gdr read rec.gdr --from 1000 --count 500 --channels Fp1,O2 --format csv\n"
-                         "SOURCE is a store, or a .shdr header (imported into memory first). Channels are\n"
-                         "numbers from 0 or names; csv has a line of column names, then one line per point;\n"
-                         "f32 is the raw little-endian float32 block, point-major.");
-  readCommand->add_option("SOURCE", read.source, "A store or a .shdr header")->required();
-  readCommand->add_option("--from", read.from, "First data point (from 0)")->default_val(0);
-  readCommand->add_option("--count", read.count, "Number of data points (default: to the end)");
-  readCommand->add_option("--channels", read.channels, "Channels by number or name, comma-separated (default: all)");
-  readCommand->add_option("--format", read.format, "csv or f32")
-      ->check(CLI::IsMember({"csv", "f32"}))
-      ->default_val("csv");
-  readCommand->add_option("--output", read.output, "Write to this file instead of stdout");
-  readCommand->add_flag("--confine", read.confine, confineHelp);
-
-  CLI::App* registerCommand = app.add_subcommand("register", "Register the component module with the host's registry");
-  CLI::App* unregisterCommand = app.add_subcommand("unregister", "Remove the component module's registration");
-
+  ExportArguments exporting;
+  AddInfo(app, info, status);
+  AddImport(app, import, status);
+  AddDump(app, dump, status);
+  AddRead(app, read, status);
+  AddExport(app, exporting, status);
+  AddRegistration(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& requested) {
-    return app.exit(requested);  // --help, --help-all
+    return app.exit(requested);  // --help, --help-all, --version
   } catch (const CLI::ParseError& error) {
     // A usage error is one of the tool's own errors: one "gdr: " line, exit 2.
     std::fprintf(stderr, "gdr: %s (see gdr --help)\n", error.what());
     return 2;
-  }
-  try {
-    if (info->parsed()) return RunInfo(header, json, confine);
-    if (import->parsed()) return RunImport(header, store, confine);
-    if (dump->parsed()) return RunDump(store, json);
-    if (readCommand->parsed()) return RunRead(read);
-    if (registerCommand->parsed()) return RunRegister(false);
-    if (unregisterCommand->parsed()) return RunRegister(true);
   } catch (const std::bad_alloc&) {
     // A recording or store that asks for more memory than there is ends the command, never in an abort.
-    std::fputs("gdr: 0x8007000E out of memory\n", stderr);
+    Complain(HexCode(E_OUTOFMEMORY) + " out of memory");
     return 3;
   }
-  return 2;
+  return status;
 }

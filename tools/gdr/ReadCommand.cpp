@@ -1,6 +1,4 @@
 // gdr read: samples as a host reads them, in chunks of bounded size.
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 
@@ -9,6 +7,7 @@
 #include "ReaderModule.h"
 #include "StoreContents.h"
 #include "Text.h"
+#include "contract/ResultCodes.h"
 #include "contract/Tags.h"
 #include "header/HeaderCodes.h"
 #include "header/PathFunctions.h"
@@ -27,6 +26,7 @@ constexpr std::int64_t kChunkFloats = 1 << 20;
 
 struct Failure {
   std::string message;
+  int status = 2;
 };
 
 // The recording's storage: a store opened from its file (never committed, so reading changes
@@ -39,6 +39,7 @@ ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source, boo
     std::string refusal;
     HRESULT result = module.OpenHeader(*reader, source, confine, refusal);
     if (!refusal.empty()) throw Failure{refusal};
+    if (result == GDR_S_NOT_THIS_FORMAT) throw Failure{"not a header file of this format: " + source, 1};
     if (result != S_OK) throw Failure{"OpenRawFile failed: " + HexCode(result)};
     if (FAILED(result = reader->CreateStorageEntries(storage.Get(), 0)))
       throw Failure{"CreateStorageEntries failed: " + HexCode(result)};
@@ -53,17 +54,22 @@ ComPtr<IStorage> OpenSource(ReaderModule& module, const std::string& source, boo
 // The channel list: numbers (from 0) or names, comma-separated; empty for all channels.
 std::vector<LONG> SelectChannels(const std::string& text, const StoreContents& store, std::int32_t channelCount) {
   std::vector<LONG> channels;
+  bool warned = false;
   for (std::string_view rest = text; !text.empty();) {
     const std::size_t comma = rest.find(',');
     const std::string token(Trim(rest.substr(0, comma)));
     const bool number = !token.empty() && token.find_first_not_of("0123456789") == std::string::npos;
-    LONG channel = -1;
-    if (number && token.size() < 10) {
-      channel = LONG(std::stol(token));
-    } else {
-      const std::string name = Utf8ToAnsiText(token);
-      for (std::size_t i = 0; i < store.channels.size() && channel < 0; ++i)
-        if (store.channels[i].name == name) channel = LONG(i);
+    LONG channel;
+    const std::string name = Utf8ToAnsiText(token);
+    LONG named = -1;
+    for (std::size_t i = 0; i < store.channels.size() && named < 0; ++i)
+      if (store.channels[i].name == name) named = LONG(i);
+    channel = number && token.size() < 10 ? LONG(std::stol(token)) : named;
+    // A number is a channel's number, even where another channel bears it as its name.
+    if (named >= 0 && channel != named && !warned && channel < channelCount) {
+      Complain("channel " + token + " is \"" + AnsiToUtf8(store.channels[std::size_t(channel)].name) +
+               "\"; the channel named \"" + token + "\" is number " + std::to_string(named));
+      warned = true;
     }
     if (channel < 0 || channel >= channelCount)
       throw Failure{"no channel " + token + " (the recording has " + std::to_string(channelCount) + " channels)"};
@@ -118,24 +124,6 @@ std::int64_t CheckedRange(std::int64_t from, std::optional<std::int64_t> count, 
                   " lies outside the recording's " + std::to_string(points) + " data points"};
   return count ? *count : points - from;
 }
-
-class Progress {
- public:
-  explicit Progress(std::int64_t total) : m_Total(total), m_Shown(isatty(2) && total > 0) {}
-  ~Progress() {
-    if (m_Shown) std::fprintf(stderr, "\n");
-  }
-  void Update(std::int64_t done) const {
-    if (!m_Shown) return;
-    const int width = 40, filled = int(width * done / m_Total);
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(std::size_t(filled), '#').c_str(),
-                 std::string(std::size_t(width - filled), ' ').c_str(), int(100 * done / m_Total));
-  }
-
- private:
-  std::int64_t m_Total;
-  bool m_Shown;
-};
 
 int Read(const ReadOptions& options) {
   ReaderModule module;
@@ -211,6 +199,7 @@ int RunRead(const ReadOptions& options) {
     return Read(options);
   } catch (const Failure& failure) {
     Complain(failure.message);
+    return failure.status;
   } catch (const COleException& e) {
     Complain("cannot create the reader object: " + HexCode(e.m_sc));
   }

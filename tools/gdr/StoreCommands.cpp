@@ -4,11 +4,14 @@
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
+#include "Confinement.h"
 #include "ReaderModule.h"
 #include "StoreContents.h"
+#include "Summary.h"
 #include "Text.h"
 #include "contract/ResultCodes.h"
 #include "contract/Tags.h"
+#include "header/HeaderCodes.h"
 #include "platform/CompoundFile.h"
 #include "platform/Conversions.h"
 #include "platform/Exceptions.h"
@@ -127,14 +130,75 @@ void PrintContents(const nlohmann::json& j, const StoreContents& store) {
   std::printf("\n");
 }
 
+HRESULT OpenStore(const std::string& path, ComPtr<IStorage>& storage) {
+  return StgOpenStorage(Utf8ToWide(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                        storage.Receive());
+}
+
+// The store's contents; false after one "gdr: " line when it could not be opened or decoded.
+bool ReadStore(const std::string& path, HRESULT opened, IStorage* storage, StoreContents& contents) {
+  if (FAILED(opened)) {
+    Complain(path +
+             (opened == STG_E_FILEALREADYEXISTS ? " is not a store (a compound file): "
+              : opened == STG_E_FILENOTFOUND    ? " does not exist: "
+                                                : " is damaged or cannot be read: ") +
+             HexCode(opened));
+    return false;
+  }
+  if (const HRESULT read = ReadStoreContents(storage, contents); FAILED(read)) {
+    Complain(path + ": the host's data in this store are damaged: " + HexCode(read));
+    return false;
+  }
+  return true;
+}
+
+void WriteJson(const StoreContents& contents) {
+  std::fputs((JsonMembers(ContentsJson(contents), 0) + ",\n  \"channels\": ").c_str(), stdout);
+  WriteJsonArray(
+      stdout, contents.channels.size(), [&](std::size_t i) { return ChannelJson(contents.channels[i]); }, 1);
+  std::fputs(",\n  \"markers\": ", stdout);
+  WriteJsonArray(
+      stdout, contents.markers.size(), [&](std::size_t i) { return MarkerJson(contents.markers[i]); }, 1);
+  std::fputs("\n}\n", stdout);
+}
+
+RecordingSummary StoreSummary(const StoreContents& store) {
+  namespace tag = internal_data_tag;
+  auto layout = [&](ULONG index) {
+    return store.internalData ? StoreContents::Get<std::int32_t>(*store.internalData, index).value_or(0) : 0;
+  };
+  const PropertyStore& r = store.recording;
+  return RecordingSummary{
+      .dataFile = AnsiToUtf8(store.dataPath.value_or("")),
+      .markerFile = "",
+      .sampleFormat = std::uint32_t(layout(tag::kSampleFormat)),
+      .vectorized = layout(tag::kDataOrientation) == VECTORIZED,
+      .bigEndian = layout(tag::kUseBigEndianOrder) != 0,
+      .segmentDataPoints = layout(tag::kSegmentDataPoints),
+      .samplingInterval = StoreContents::Get<double>(r, property_tag::kSamplingInterval).value_or(0),
+      .dataPoints = StoreContents::Get<std::int32_t>(r, property_tag::kDataPoints).value_or(0),
+      .markers = store.markers.size(),
+      .channelCount = store.channels.size(),
+      .channel =
+          [&store](std::size_t i) {
+            const StoredChannel& c = store.channels[i];
+            const std::optional<PropertyStore>& d = store.internalData;
+            const float resolution = d ? StoreContents::Get<float>(*d, tag::kResolution, ULONG(i)).value_or(0) : 0;
+            return SummaryChannel{AnsiToUtf8(c.name), AnsiToUtf8(c.reference), resolution,
+                                  UnitShown(c.unitText.value_or(WideString()), c.unitCode.value_or(0))};
+          },
+      .comment = store.commentW ? WideToUtf8(*store.commentW) : ""};
+}
+
 }  // namespace
 
-int RunImport(const std::string& header, const std::string& store, bool confine) {
+int RunImport(const ImportOptions& options) {
+  const std::string &header = options.header, &store = options.store;
   try {
     ReaderModule module;
     ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
     std::string refusal;
-    const HRESULT result = module.OpenHeader(*reader, header, confine, refusal);
+    const HRESULT result = module.OpenHeader(*reader, header, options.confine, refusal);
     if (!refusal.empty()) {
       Complain(refusal);
       return 2;
@@ -178,41 +242,38 @@ int RunImport(const std::string& header, const std::string& store, bool confine)
   }
 }
 
-int RunDump(const std::string& path, bool json) {
+int RunDump(const DumpOptions& options) {
   ComPtr<IStorage> storage;
-  const HRESULT opened = StgOpenStorage(Utf8ToWide(path).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                        storage.Receive());
-  if (FAILED(opened)) {
-    Complain(path +
-             (opened == STG_E_FILEALREADYEXISTS ? " is not a store (a compound file): "
-              : opened == STG_E_FILENOTFOUND    ? " does not exist: "
-                                                : " is damaged or cannot be read: ") +
-             HexCode(opened));
-    return 2;
-  }
+  const HRESULT opened = OpenStore(options.store, storage);
   StoreContents contents;
-  if (const HRESULT read = ReadStoreContents(storage.Get(), contents); FAILED(read)) {
-    Complain(path + ": the host's data in this store are damaged: " + HexCode(read));
+  if (!ReadStore(options.store, opened, storage.Get(), contents)) return 2;
+  if (options.json)
+    WriteJson(contents);
+  else
+    PrintContents(ContentsJson(contents), contents);
+  return 0;
+}
+
+std::optional<int> InfoOfStore(const std::string& path, bool json, bool confine) {
+  ComPtr<IStorage> storage;
+  const HRESULT opened = OpenStore(path, storage);
+  if (opened == STG_E_FILEALREADYEXISTS || opened == STG_E_FILENOTFOUND) return std::nullopt;  // not a store
+  StoreContents contents;
+  if (!ReadStore(path, opened, storage.Get(), contents)) return 2;
+  if (const std::string refusal = confine ? StoreConfinement(path, contents) : ""; !refusal.empty()) {
+    Complain(refusal);
     return 2;
   }
-  const nlohmann::json out = ContentsJson(contents);
-  if (!json) {
-    PrintContents(out, contents);
-    return 0;
-  }
-  std::fputs((JsonMembers(out, 0) + ",\n  \"channels\": ").c_str(), stdout);
-  WriteJsonArray(
-      stdout, contents.channels.size(), [&](std::size_t i) { return ChannelJson(contents.channels[i]); }, 1);
-  std::fputs(",\n  \"markers\": ", stdout);
-  WriteJsonArray(
-      stdout, contents.markers.size(), [&](std::size_t i) { return MarkerJson(contents.markers[i]); }, 1);
-  std::fputs("\n}\n", stdout);
+  if (json)
+    WriteJson(contents);
+  else
+    PrintSummary(StoreSummary(contents));
   return 0;
 }
 
 int RunRegister(bool unregister) {
   const char* name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
   const HRESULT result = ReaderModule().CallRegistration(name);
-  std::printf("%s %s\n", name, HexCode(result).c_str());
+  if (FAILED(result)) Complain(std::string(name) + " failed: " + HexCode(result));
   return FAILED(result) ? 2 : 0;
 }

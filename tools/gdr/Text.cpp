@@ -1,9 +1,12 @@
 #include "Text.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
 
+#include "contract/ResultCodes.h"
 #include "header/HeaderFile.h"
 #include "header/PathFunctions.h"
 #include "platform/CodePages.h"
@@ -12,7 +15,7 @@
 std::string HexCode(HRESULT code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
-  return text;
+  return text + (" (" + ResultCodeText(code) + ")");
 }
 
 std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
@@ -132,4 +135,17 @@ std::string NamedFileBeyondAnsi(const std::string& header) {
 
 std::string BeyondAnsiText(const std::string& name) {
   return name + ": the name has characters that the ANSI code page (Windows-1252) cannot hold";
+}
+
+Progress::Progress(std::int64_t total) : m_Total(total), m_Shown(isatty(2) && total > 0) {}
+
+Progress::~Progress() {
+  if (m_Shown) std::fprintf(stderr, "\n");
+}
+
+void Progress::Update(std::int64_t done) const {
+  if (!m_Shown) return;
+  const int width = 40, filled = int(width * done / m_Total);
+  std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(std::size_t(filled), '#').c_str(),
+               std::string(std::size_t(width - filled), ' ').c_str(), int(100 * done / m_Total));
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Output conventions of gdr: UTF-8 text, result codes as 0x and 8 upper-case hex digits, floats
-// that read back to the same float32.
+// Output conventions of gdr: UTF-8 text, result codes as 0x and 8 upper-case hex digits followed by
+// their text in parentheses, floats that read back to the same float32.
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -44,3 +45,17 @@ void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohma
                     int depth);
 // One line on stderr: "gdr: " and the text, with its controls escaped.
 void Complain(const std::string& text);
+
+// A progress bar on stderr when it is a terminal: Update(done) of `total`.
+class Progress {
+ public:
+  explicit Progress(std::int64_t total);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  void Update(std::int64_t done) const;
+
+ private:
+  std::int64_t m_Total;
+  bool m_Shown;
+};
