@@ -14,17 +14,27 @@ float ReadNumber(std::string_view run, char decimalSymbol) { return ToFloat32(Re
 
 }  // namespace
 
-HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
-                           const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
-                           std::int32_t skipLines, std::int32_t skipColumns) {
+HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
+                           const std::vector<float>& resolutions, bool complex, std::int32_t layers,
+                           const SampleLayout& layout) {
   return m_OpenResult = Guarded([&] {
-           Initialize(dataFile, channels, dataPoints, multiplexed, resolutions, complex, layers);
-           m_cDecimalSymbol = decimalSymbol;
-           m_nSkipLines = skipLines;
-           m_nSkipColumns = skipColumns;
+           Initialize(dataFile, channels, dataPoints, layout.Multiplexed(), resolutions, complex, layers);
+           m_cDecimalSymbol = layout.m_DecimalSymbol;
+           m_nSkipLines = layout.m_SkipLines;
+           m_nSkipColumns = layout.m_SkipColumns;
            m_Text = ReadCompactText(m_strDataFile);
            return S_OK;
          });
+}
+
+HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+                           const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
+                           std::int32_t skipLines, std::int32_t skipColumns) {
+  return Open(dataFile, channels, dataPoints, resolutions, complex, layers,
+              {.m_DataOrientation = multiplexed ? MULTIPLEXED : VECTORIZED,
+               .m_DecimalSymbol = decimalSymbol,
+               .m_SkipLines = skipLines,
+               .m_SkipColumns = skipColumns});
 }
 
 void CASCIIReader::ParseLine(std::string_view line, std::vector<float>& numbers) const {
