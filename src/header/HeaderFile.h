@@ -23,7 +23,7 @@ class CHeaderFile : public SampleLayout {
 
   CHeaderFile();
 
-  // 0 parsed and valid, 1 not a header of this format, 2 invalid (reason in m_ErrorMessage).
+  // HEADER_PARSED (and valid), HEADER_NOT_THIS_FORMAT, or HEADER_INVALID (reason in m_ErrorMessage).
   // A file that cannot be read raises CFileException; a channel list that cannot be allocated
   // raises std::bad_alloc.
   int Load(std::string_view path);
