@@ -112,6 +112,8 @@ class GDR_API Recording {
   std::uint16_t Segmentation() const;
   std::int64_t SegmentDataPoints() const;  // 0: not segmented
   const std::string& Comment() const;
+  // The data file that the samples are read from, as the header named it (resolved to a full path).
+  const std::string& DataFile() const;
 
   // The channels of the names, in their order; an unknown name is refused.
   std::vector<int> ChannelIndices(std::span<const std::string> names) const;

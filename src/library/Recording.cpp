@@ -93,6 +93,7 @@ struct Recording::State {
   std::uint16_t segmentation = 0;
   double samplingInterval = 0;
   std::string comment;
+  std::string dataFile;
   std::mutex reading;  // the reader object reads for one caller at a time
 
   void Describe(const Call& call, const StoreContents& store);
@@ -120,6 +121,9 @@ void Recording::State::Describe(const Call& call, const StoreContents& store) {
   segmentation = StoreContents::Get<std::uint16_t>(r, kSegmentation).value_or(0);
   samplingInterval = StoreContents::Get<double>(r, kSamplingInterval).value_or(0);
   comment = store.commentW ? WideToUtf8(*store.commentW) : AnsiToUtf8(store.comment.value_or(""));
+  dataFile = AnsiToUtf8(store.dataPath.value_or(""));
+  // The component separates folders with "\" on every platform.
+  if (std::filesystem::path::preferred_separator == '/') std::replace(dataFile.begin(), dataFile.end(), '\\', '/');
 
   const std::int32_t commonUnit = StoreContents::Get<std::int32_t>(r, kUnit).value_or(0);
   for (std::size_t i = 0; i < store.channels.size(); ++i) {
@@ -241,6 +245,7 @@ double Recording::SamplingRate() const { return 1e6 / m_State->samplingInterval;
 std::uint16_t Recording::DataType() const { return m_State->dataType; }
 std::uint16_t Recording::Segmentation() const { return m_State->segmentation; }
 const std::string& Recording::Comment() const { return m_State->comment; }
+const std::string& Recording::DataFile() const { return m_State->dataFile; }
 
 std::vector<int> Recording::ChannelIndices(std::span<const std::string> names) const {
   std::vector<int> indices;
