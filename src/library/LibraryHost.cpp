@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "contract/ReaderIdentity.h"
+#include "contract/ResultCodes.h"
 #include "gdr/Recording.h"
 #include "host/HostClasses.h"
 #include "platform/CodePages.h"
@@ -82,7 +83,7 @@ void NewReader(const Call& call, REFIID iid, void** reader) {
 std::string HexCode(HRESULT code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
-  return text;
+  return text + (" (" + ResultCodeText(code) + ")");
 }
 
 std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
