@@ -76,3 +76,12 @@ HRESULT HostConverter::ConvertLabel(const char* label, char** converted) {
   std::memcpy(*converted, label, size);
   return S_OK;
 }
+
+std::optional<std::chrono::sys_time<std::chrono::microseconds>> OleDateToTime(double value) {
+  // The years 100 to 9999, as DateToValue takes them.
+  if (!std::isfinite(value) || value < -657435.0 || value >= 2958466.0) return std::nullopt;
+  // The whole days count from the epoch; the time of day counts up from midnight on either side of it.
+  const double days = std::trunc(value);
+  const auto time = std::chrono::microseconds{std::llround(std::fabs(value - days) * 86400e6)};
+  return kOleEpoch + std::chrono::days{long(days)} + time;
+}

@@ -10,6 +10,7 @@ namespace {
 
 std::mutex g_SinkLock;
 HostMessageSink g_Sink;
+thread_local ThreadMessageSink* t_Sink = nullptr;
 
 }  // namespace
 
@@ -18,8 +19,16 @@ void SetHostMessageSink(HostMessageSink sink) {
   g_Sink = std::move(sink);
 }
 
+ThreadMessageSink::ThreadMessageSink(HostMessageSink sink) : m_Sink(std::move(sink)), m_Outer(t_Sink) { t_Sink = this; }
+
+ThreadMessageSink::~ThreadMessageSink() { t_Sink = m_Outer; }
+
 HRESULT HostMessages::ShowMessage(const char* text) {
   if (!text) return E_POINTER;
+  if (t_Sink) {
+    t_Sink->m_Sink(text);
+    return S_OK;
+  }
   std::lock_guard guard(g_SinkLock);
   if (g_Sink) {
     g_Sink(text);

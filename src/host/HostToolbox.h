@@ -1,7 +1,9 @@
 #pragma once
 // The host's toolbox class: one object per creation, made of one part per host interface (two of the
 // interfaces share operation names, so each interface has an implementation of its own).
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,20 @@
 // Where IHostMessages puts each text, as one line; stderr unless a sink is set (an empty one resets).
 using HostMessageSink = std::function<void(const std::string& text)>;
 void SetHostMessageSink(HostMessageSink sink);
+// While it lives, the messages shown on the thread that made it go to its sink instead, so that a
+// host serving several threads tells each caller its own messages.
+class ThreadMessageSink {
+ public:
+  explicit ThreadMessageSink(HostMessageSink sink);
+  ~ThreadMessageSink();
+  ThreadMessageSink(const ThreadMessageSink&) = delete;
+  ThreadMessageSink& operator=(const ThreadMessageSink&) = delete;
+
+ private:
+  friend class HostMessages;
+  HostMessageSink m_Sink;
+  ThreadMessageSink* m_Outer;
+};
 
 // Names of the streams that the toolbox's writers keep in a recording's storage.
 inline constexpr LPCOLESTR kHostPropertiesStream = OLESTR("HostProperties");
@@ -105,6 +121,10 @@ class HostConverter final : public ComPart<IHostConverter> {
   HRESULT LookupCoordinates(const char* label, float coordinates[3]) override;
   HRESULT ConvertLabel(const char* label, char** converted) override;
 };
+
+// The time of an OLE automation date, rounded to the microsecond; nothing for a value that no
+// date of the years 100 to 9999 has.
+std::optional<std::chrono::sys_time<std::chrono::microseconds>> OleDateToTime(double value);
 
 class CHostToolbox final : public ComObject<IUnknown> {
  protected:

@@ -28,6 +28,12 @@ HMODULE ModuleOfAddress(const void* address) {
   return module;
 }
 
+std::string ModuleFileOfAddress(const void* address) {
+  Dl_info info{};
+  if (::dladdr(address, &info) == 0 || !info.dli_fname) return {};
+  return info.dli_fname;
+}
+
 DWORD GetModuleFileNameA(HMODULE module, char* path, DWORD size) {
   std::string name;
   if (!module) {

@@ -1,5 +1,7 @@
 #pragma once
 // Loadable modules, with the Windows names: a module is a shared object loaded with dlopen.
+#include <string>
+
 #include "platform/WinTypes.h"
 
 #if !defined(_WIN32)
@@ -31,6 +33,9 @@ inline constexpr const char* kModuleExtension = ".so";
 
 // The module that holds the given address (the Windows way is the instance handle of DllMain).
 HMODULE ModuleOfAddress(const void* address);
+// The file of the module (shared library, executable) that holds the given address; empty when it
+// cannot be told.
+std::string ModuleFileOfAddress(const void* address);
 #if !defined(_WIN32)
 // The path of a loaded module, or of the executable for null; 0 when it cannot be told.
 DWORD GetModuleFileNameA(HMODULE module, char* path, DWORD size);

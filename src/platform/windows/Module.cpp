@@ -7,3 +7,10 @@ HMODULE ModuleOfAddress(const void* address) {
   if (!GetModuleHandleExA(flags, static_cast<const char*>(address), &module)) return nullptr;
   return module;
 }
+
+std::string ModuleFileOfAddress(const void* address) {
+  HMODULE module = ModuleOfAddress(address);
+  char path[MAX_PATH * 4];
+  const DWORD length = module ? GetModuleFileNameA(module, path, sizeof path) : 0;
+  return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+}
