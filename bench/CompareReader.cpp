@@ -15,8 +15,7 @@
 #include "platform/ComRuntime.h"
 #include "platform/DataFile.h"
 #include "platform/Files.h"
-#include "readers/AsciiReader.h"
-#include "readers/BinaryReader.h"
+#include "readers/SampleReader.h"
 
 namespace {
 
@@ -34,20 +33,10 @@ double MedianSeconds(int repetitions, const std::function<void()>& work) {
 std::unique_ptr<CIntervalReader> OpenReader(const CHeaderFile& h) {
   std::vector<float> resolutions;
   for (const CChannelInfo& c : h.m_Channels) resolutions.push_back(c.Resolution);
-  const auto channels = std::int32_t(h.m_Channels.size());
-  const bool multiplexed = h.m_DataOrientation == MULTIPLEXED, complex = IsComplex(h.m_DataType);
-  if (h.m_SampleFormat == FORMAT_ASCII) {
-    auto reader = std::make_unique<CASCIIReader>();
-    if (FAILED(reader->Open(h.m_DataFile, channels, h.m_DataPoints, multiplexed, resolutions, complex, h.m_Layers,
-                            h.m_DecimalSymbol, h.m_SkipLines, h.m_SkipColumns)))
-      std::exit(1);
-    return reader;
-  }
-  auto reader = std::make_unique<CBinaryReader>();
-  if (FAILED(reader->Open(h.m_DataFile, channels, h.m_DataPoints, multiplexed, resolutions, complex, h.m_Layers,
-                          std::int32_t(h.m_SampleFormat), h.m_DataOffset, h.m_ChannelOffset, h.m_UseBigEndianOrder != 0,
-                          h.m_SegmentHeaderSize, h.m_SegmentDataPoints)))
-    std::exit(1);
+  HRESULT opened = S_OK;
+  auto reader = OpenSampleReader(h.m_DataFile, std::int32_t(h.m_Channels.size()), h.m_DataPoints, resolutions,
+                                 IsComplex(h.m_DataType), h.m_Layers, h, opened);
+  if (FAILED(opened)) std::exit(1);
   return reader;
 }
 

@@ -13,7 +13,7 @@
 #include "header/HeaderCodes.h"
 #include "platform/ComRuntime.h"
 #include "readers/AsciiReader.h"
-#include "readers/BinaryReader.h"
+#include "readers/SampleReader.h"
 
 namespace {
 
@@ -32,25 +32,21 @@ std::uint64_t AsciiLines() {
 
 struct BinaryCase {
   const char* file;
-  std::int32_t format;
-  bool multiplexed;
-  std::int32_t headerSize;
-  std::int32_t segmentPoints;
+  SampleLayout layout;
 };
 
-std::unique_ptr<CBinaryReader> OpenBinary(const BinaryCase& layout) {
-  const std::string path = bench::BinaryFile(layout.file, BinaryBytes(), layout.format == FORMAT_IEEE_FLOAT_32);
-  auto reader = std::make_unique<CBinaryReader>();
-  const std::vector<float> resolutions(kChannels, 0.1f);
-  if (FAILED(reader->Open(path, kChannels, 0, layout.multiplexed, resolutions, false, 1, layout.format, 0, 0, false,
-                          layout.headerSize, layout.segmentPoints)))
-    std::abort();
+std::unique_ptr<CIntervalReader> OpenBinary(const BinaryCase& binary) {
+  const bool floats = binary.layout.m_SampleFormat == FORMAT_IEEE_FLOAT_32;
+  HRESULT opened = S_OK;
+  auto reader = OpenSampleReader(bench::BinaryFile(binary.file, BinaryBytes(), floats), kChannels, 0,
+                                 std::vector<float>(kChannels, 0.1f), false, 1, binary.layout, opened);
+  if (FAILED(opened)) std::abort();
   return reader;
 }
 
 // Reads the whole recording, `channels` of the 64, in pages of `page` points.
-void ReadAll(benchmark::State& state, const BinaryCase& layout, int channels, LONG page) {
-  const std::unique_ptr<CBinaryReader> reader = OpenBinary(layout);
+void ReadAll(benchmark::State& state, const BinaryCase& binary, int channels, LONG page) {
+  const std::unique_ptr<CIntervalReader> reader = OpenBinary(binary);
   const LONG points = reader->GetDataPoints();
   std::vector<LONG> list;
   for (int c = 0; c < channels; ++c) list.push_back(c * (kChannels / channels));
@@ -64,16 +60,22 @@ void ReadAll(benchmark::State& state, const BinaryCase& layout, int channels, LO
       CoTaskMemFree(block);
     }
   }
-  const double fileBytes = double(std::filesystem::file_size(bench::BinaryFile(layout.file, BinaryBytes(), false)));
+  const double fileBytes = double(std::filesystem::file_size(bench::BinaryFile(binary.file, BinaryBytes(), false)));
   state.SetBytesProcessed(std::int64_t(double(state.iterations()) * fileBytes));
   state.SetItemsProcessed(std::int64_t(state.iterations()) * std::int64_t(points) * channels);
 }
 
-const BinaryCase kMuxInt16 = {"mux-int16.bin", FORMAT_INT_16, true, 0, 0};
-const BinaryCase kVecInt16 = {"vec-int16.bin", FORMAT_INT_16, false, 0, 0};
-const BinaryCase kMuxFloat = {"mux-float.bin", FORMAT_IEEE_FLOAT_32, true, 0, 0};
-const BinaryCase kMuxSegments = {"mux-seg-int16.bin", FORMAT_INT_16, true, 64, 1000};
-const BinaryCase kPacked = {"mux-packed12.bin", FORMAT_ATS_INT_12_PACKED, true, 0, 0};
+const BinaryCase kMuxInt16 = {"mux-int16.bin", {.m_DataOrientation = MULTIPLEXED, .m_SampleFormat = FORMAT_INT_16}};
+const BinaryCase kVecInt16 = {"vec-int16.bin", {.m_DataOrientation = VECTORIZED, .m_SampleFormat = FORMAT_INT_16}};
+const BinaryCase kMuxFloat = {"mux-float.bin",
+                              {.m_DataOrientation = MULTIPLEXED, .m_SampleFormat = FORMAT_IEEE_FLOAT_32}};
+const BinaryCase kMuxSegments = {"mux-seg-int16.bin",
+                                 {.m_DataOrientation = MULTIPLEXED,
+                                  .m_SampleFormat = FORMAT_INT_16,
+                                  .m_SegmentHeaderSize = 64,
+                                  .m_SegmentDataPoints = 1000}};
+const BinaryCase kPacked = {"mux-packed12.bin",
+                            {.m_DataOrientation = MULTIPLEXED, .m_SampleFormat = FORMAT_ATS_INT_12_PACKED}};
 
 void BM_Memcpy(benchmark::State& state) {
   const std::uint64_t bytes = BinaryBytes();
@@ -106,7 +108,8 @@ void ReadAscii(benchmark::State& state, LONG page) {
   const LONG points = LONG(lines);
   for (auto _ : state) {
     CASCIIReader reader;
-    if (FAILED(reader.Open(path, kAsciiChannels, points, true, resolutions, false, 1, '.', 0, 0)))
+    if (FAILED(reader.Open(path, kAsciiChannels, points, resolutions, false, 1,
+                           {.m_DataOrientation = MULTIPLEXED, .m_DecimalSymbol = '.'})))
       state.SkipWithError("open failed");
     for (LONG first = 0; first < points; first += page) {
       float* block = nullptr;

@@ -3,8 +3,10 @@
 // from a store written by Recording::Import, described in UTF-8 and read into the caller's buffers.
 //
 // The samples come from the reader component, loaded from beside this library. Every failure is a
-// gdr::Error with the result code and the messages the component showed during the call. A Recording
-// may be used from several threads: its reads take turns; separate Recordings read in parallel.
+// gdr::Error with the result code and the messages the component showed during the call (those of a
+// call that succeeds are not kept); the library prints nothing. A Recording may be used from several
+// threads: its reads take turns; separate Recordings read in parallel. A moved-from Recording may
+// only be assigned to or destroyed.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -116,6 +118,8 @@ class GDR_API Recording {
   std::uint16_t Segmentation() const;
   std::int64_t SegmentDataPoints() const;  // 0: not segmented
   const std::string& Comment() const;
+  // The data file that the samples are read from, as the header named it (resolved to a full path).
+  const std::string& DataFile() const;
 
   // The channels of the names, in their order; an unknown name is refused.
   std::vector<int> ChannelIndices(std::span<const std::string> names) const;

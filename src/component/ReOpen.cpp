@@ -12,8 +12,7 @@
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
 #include "platform/Files.h"
-#include "readers/AsciiReader.h"
-#include "readers/BinaryReader.h"
+#include "readers/SampleReader.h"
 
 namespace {
 
@@ -79,16 +78,9 @@ HRESULT CEEGFileReader::LoadFromStorageGuarded(IStorage* storage, LONG option) {
 
   CInternalData internal;
   internal.ReadFromStorage(storage);
-  const bool complex = IsComplex(dataType);
-  const bool multiplexed = internal.m_DataOrientation != 0;
   m_pReader.reset();
-  if (internal.m_SampleFormat == FORMAT_ASCII) {
-    auto& reader = static_cast<CASCIIReader&>(*(m_pReader = std::make_unique<CASCIIReader>()));
-    return reader.Open(path, channels, dataPoints, multiplexed, internal.m_Resolutions, complex, layers,
-                       internal.m_DecimalSymbol, internal.m_SkipLines, internal.m_SkipColumns);
-  }
-  auto& reader = static_cast<CBinaryReader&>(*(m_pReader = std::make_unique<CBinaryReader>()));
-  return reader.Open(path, channels, dataPoints, multiplexed, internal.m_Resolutions, complex, layers,
-                     internal.m_SampleFormat, internal.m_DataOffset, internal.m_ChannelOffset,
-                     internal.m_UseBigEndianOrder != 0, internal.m_SegmentHeaderSize, internal.m_SegmentDataPoints);
+  HRESULT opened = S_OK;
+  m_pReader = OpenSampleReader(path, channels, dataPoints, internal.m_Resolutions, IsComplex(dataType), layers,
+                               internal.m_Layout, opened);
+  return opened;
 }

@@ -70,38 +70,29 @@ CInternalData::CInternalData() : CTaggedStream("InternalData") {}
 void CInternalData::CopyFrom(const CHeaderFile& header) {
   m_Resolutions.clear();
   for (const CChannelInfo& channel : header.m_Channels) m_Resolutions.push_back(channel.Resolution);
-  m_DataOrientation = std::int32_t(header.m_DataOrientation);
-  m_SampleFormat = std::int32_t(header.m_SampleFormat);
-  m_DecimalSymbol = header.m_DecimalSymbol;
-  m_SkipLines = header.m_SkipLines;
-  m_SkipColumns = header.m_SkipColumns;
-  m_UseBigEndianOrder = header.m_UseBigEndianOrder;
-  m_DataOffset = header.m_DataOffset;
-  m_ChannelOffset = header.m_ChannelOffset;
-  m_SegmentHeaderSize = header.m_SegmentHeaderSize;
-  m_SegmentDataPoints = header.m_SegmentDataPoints;
+  m_Layout = header;
 }
 
-template <typename Self, typename Visit>
-void CInternalData::ForEachLayoutField(Self& self, Visit&& visit) {
+template <typename Layout, typename Visit>
+void CInternalData::ForEachLayoutField(Layout& layout, Visit&& visit) {
   namespace tag = internal_data_tag;
-  visit(tag::kDataOrientation, self.m_DataOrientation);
-  visit(tag::kSampleFormat, self.m_SampleFormat);
-  visit(tag::kDecimalSymbol, self.m_DecimalSymbol);
-  visit(tag::kSkipLines, self.m_SkipLines);
-  visit(tag::kSkipColumns, self.m_SkipColumns);
-  visit(tag::kUseBigEndianOrder, self.m_UseBigEndianOrder);
-  visit(tag::kDataOffset, self.m_DataOffset);
-  visit(tag::kChannelOffset, self.m_ChannelOffset);
-  visit(tag::kSegmentHeaderSize, self.m_SegmentHeaderSize);
-  visit(tag::kSegmentDataPoints, self.m_SegmentDataPoints);
+  visit(tag::kDataOrientation, layout.m_DataOrientation);
+  visit(tag::kSampleFormat, layout.m_SampleFormat);
+  visit(tag::kDecimalSymbol, layout.m_DecimalSymbol);
+  visit(tag::kSkipLines, layout.m_SkipLines);
+  visit(tag::kSkipColumns, layout.m_SkipColumns);
+  visit(tag::kUseBigEndianOrder, layout.m_UseBigEndianOrder);
+  visit(tag::kDataOffset, layout.m_DataOffset);
+  visit(tag::kChannelOffset, layout.m_ChannelOffset);
+  visit(tag::kSegmentHeaderSize, layout.m_SegmentHeaderSize);
+  visit(tag::kSegmentDataPoints, layout.m_SegmentDataPoints);
 }
 
 void CInternalData::WriteFields() {
   Put(internal_data_tag::kResolutionCount, 0, std::int32_t(m_Resolutions.size()));
   for (std::size_t i = 0; i < m_Resolutions.size(); ++i)
     Put(internal_data_tag::kResolution, ULONG(i), m_Resolutions[i]);
-  ForEachLayoutField(*this, [&](ULONG tag, const auto& field) { Put(tag, 0, field); });
+  ForEachLayoutField(m_Layout, [&](ULONG tag, const auto& field) { Put(tag, 0, field); });
 }
 
 void CInternalData::ReadFields() {
@@ -110,5 +101,5 @@ void CInternalData::ReadFields() {
   m_Resolutions.resize(std::size_t(std::clamp(count, 0, kMostResolutions)), 0.0f);
   for (std::size_t i = 0; i < m_Resolutions.size(); ++i)
     Get(internal_data_tag::kResolution, ULONG(i), m_Resolutions[i]);
-  ForEachLayoutField(*this, [&](ULONG tag, auto& field) { Get(tag, 0, field); });
+  ForEachLayoutField(m_Layout, [&](ULONG tag, auto& field) { Get(tag, 0, field); });
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "contract/HostInterfaces.h"
+#include "header/SampleLayout.h"
 #include "platform/Exceptions.h"
 
 class CTaggedStream {
@@ -40,7 +41,7 @@ class CTaggedStream {
   void GetBytes(ULONG tag, ULONG index, void* value, std::size_t size);
 };
 
-// The layout values of the data file that the sample readers need, stored as "InternalData".
+// The resolutions and the sample layout of the data file, stored as "InternalData".
 class CInternalData final : public CTaggedStream {
  public:
   CInternalData();
@@ -51,20 +52,11 @@ class CInternalData final : public CTaggedStream {
   void ReadFields() override;
 
   std::vector<float> m_Resolutions;
-  std::int32_t m_DataOrientation = 1;
-  std::int32_t m_SampleFormat = 0;
-  char m_DecimalSymbol = 0;
-  std::int32_t m_SkipLines = 0;
-  std::int32_t m_SkipColumns = 0;
-  std::int32_t m_UseBigEndianOrder = 0;
-  std::int32_t m_DataOffset = 0;
-  std::int32_t m_ChannelOffset = 0;
-  std::int32_t m_SegmentHeaderSize = 0;
-  std::int32_t m_SegmentDataPoints = 0;
+  SampleLayout m_Layout = {.m_DataOrientation = MULTIPLEXED};
 
  private:
   // Calls visit(tag, field) for each layout field, in the order of their tags: one table for writing
   // and reading.
-  template <typename Self, typename Visit>
-  static void ForEachLayoutField(Self& self, Visit&& visit);
+  template <typename Layout, typename Visit>
+  static void ForEachLayoutField(Layout& layout, Visit&& visit);
 };

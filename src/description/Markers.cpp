@@ -28,54 +28,30 @@ double ReadDate(std::string_view field, IHostConverter& converter) {
   return value;
 }
 
-// One marker line's value: up to seven fields. Nothing when the position field is never reached.
+// One marker line's value: type, description, position, points, channel, date and flag, separated
+// by commas. Fields behind the description that begin with a letter continue it, and the position
+// follows them. Nothing when no field is left for the position.
 std::optional<MarkerInfo> ParseMarkerValue(std::string_view value, std::int32_t channelCount, IHostConverter& converter,
                                            std::int32_t& timeZeroPosition) {
+  std::vector<std::string_view> fields = SplitFields(value, ',', std::numeric_limits<std::size_t>::max());
+  for (std::string_view& field : fields) field = Trim(field);
+  std::size_t at = 2;  // the position's field
+  while (at < fields.size() && !fields[at].empty() && IsAsciiLetter(fields[at].front())) ++at;
+  if (at >= fields.size()) return std::nullopt;
+  fields.resize(std::max(fields.size(), at + 5));  // absent fields read as empty ones
+
   MarkerInfo marker;
-  std::string_view rest = Trim(value);
-  bool positionRead = false;
-  for (int k = 1;;) {
-    const std::size_t comma = rest.find(',');
-    const bool last = comma == std::string_view::npos;
-    const std::string_view field = Trim(rest.substr(0, comma));
-    rest = last ? std::string_view() : rest.substr(comma + 1);
-    switch (k) {
-      case 1:
-        marker.type = UnescapeCommas(field);
-        break;
-      case 2:
-        marker.description = UnescapeCommas(field);
-        break;
-      case 3:
-        if (!field.empty() && IsAsciiLetter(field.front())) {
-          // A further piece of the description; the next field is again the position.
-          marker.description.append(", ").append(field);
-          if (last) return std::nullopt;
-          continue;
-        }
-        marker.position = std::int32_t(std::max<std::int64_t>(ReadInt(field) - 1, 0));
-        positionRead = true;
-        if (!field.empty() && timeZeroPosition == -1 && marker.type == "Time 0") timeZeroPosition = marker.position;
-        break;
-      case 4:
-        marker.points = std::int32_t(std::max<std::int64_t>(ReadInt(field), 1));
-        break;
-      case 5: {
-        const std::int64_t channel = std::max<std::int64_t>(ReadInt(field) - 1, -1);
-        marker.channel = channel >= channelCount ? -1 : std::int32_t(channel);
-        break;
-      }
-      case 6:
-        if (field.size() == 20 || field.size() == 21) marker.date = ReadDate(field, converter);
-        break;
-      case 7:
-        marker.flag = ReadInt(field) != 0;
-        break;
-    }
-    if (last || k == 7) break;
-    ++k;
-  }
-  if (!positionRead) return std::nullopt;
+  marker.type = UnescapeCommas(fields[0]);
+  marker.description = UnescapeCommas(fields[1]);
+  for (std::size_t i = 2; i < at; ++i) marker.description.append(", ").append(fields[i]);
+  const std::string_view position = fields[at], date = fields[at + 3];
+  marker.position = std::int32_t(std::max<std::int64_t>(ReadInt(position) - 1, 0));
+  if (!position.empty() && timeZeroPosition == -1 && marker.type == "Time 0") timeZeroPosition = marker.position;
+  marker.points = std::int32_t(std::max<std::int64_t>(ReadInt(fields[at + 1]), 1));
+  const std::int64_t channel = std::max<std::int64_t>(ReadInt(fields[at + 2]) - 1, -1);
+  marker.channel = channel >= channelCount ? -1 : std::int32_t(channel);
+  if (date.size() == 20 || date.size() == 21) marker.date = ReadDate(date, converter);
+  marker.flag = ReadInt(fields[at + 4]) != 0;
   return marker;
 }
 

@@ -8,8 +8,7 @@
 #include "contract/Diagnostics.h"
 #include "contract/HostInterfaces.h"
 #include "platform/ComRuntime.h"
-#include "readers/AsciiReader.h"
-#include "readers/BinaryReader.h"
+#include "readers/SampleReader.h"
 
 namespace {
 
@@ -23,20 +22,12 @@ void SetValue(IHostPropertyWriter& writer, ULONG tag, const Value& value, ULONG 
 
 // Opens the data file once to learn its data point count.
 std::int32_t ProbeDataPoints(const CHeaderFile& header) {
-  const std::int32_t channels = std::int32_t(header.m_Channels.size());
-  const bool complex = IsComplex(header.m_DataType);
-  const bool multiplexed = header.m_DataOrientation == MULTIPLEXED;
-  if (header.m_SampleFormat == FORMAT_ASCII) {
-    CASCIIReader reader;
-    ThrowIfFailed(reader.Open(header.m_DataFile, channels, 0, multiplexed, {}, complex, header.m_Layers,
-                              header.m_DecimalSymbol, header.m_SkipLines, header.m_SkipColumns));
-    return reader.GetDataPoints();
-  }
-  CBinaryReader reader;
-  ThrowIfFailed(reader.Open(header.m_DataFile, channels, 0, multiplexed, {}, complex, header.m_Layers,
-                            std::int32_t(header.m_SampleFormat), header.m_DataOffset, header.m_ChannelOffset,
-                            header.m_UseBigEndianOrder != 0, header.m_SegmentHeaderSize, header.m_SegmentDataPoints));
-  return reader.GetDataPoints();
+  HRESULT opened = S_OK;
+  const std::unique_ptr<CIntervalReader> reader =
+      OpenSampleReader(header.m_DataFile, std::int32_t(header.m_Channels.size()), 0, {}, IsComplex(header.m_DataType),
+                       header.m_Layers, header, opened);
+  ThrowIfFailed(opened);
+  return reader->GetDataPoints();
 }
 
 struct UnitCensus {

@@ -38,8 +38,9 @@ inline bool IsColumnSeparator(char c, char decimalSymbol) {
   return ascii_detail::ClassesFor(decimalSymbol).of[static_cast<unsigned char>(c)] == ascii_detail::kSeparator;
 }
 
-// Where the skipped columns end: at the separator behind the last of the `skipColumns` columns, or at
-// the line's end (a CR, LF or the end of the text) when the line has fewer columns.
+// Where the skipped columns end: just behind the last of the `skipColumns` columns (at the separator,
+// CR, LF or text end that follows it), at the line's end when the line has fewer columns, and at 0
+// when no column is skipped.
 inline std::size_t SkipColumns(std::string_view line, const ascii_detail::CharClasses& classes,
                                std::int32_t skipColumns) {
   using namespace ascii_detail;

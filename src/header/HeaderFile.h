@@ -12,16 +12,18 @@
 #include "header/ChannelInfo.h"
 #include "header/HeaderCodes.h"
 #include "header/LineReaders.h"
+#include "header/SampleLayout.h"
 #include "header/TextRules.h"
 #include "platform/WinTypes.h"
 
-class CHeaderFile {
+// The sample layout's fields are read from [Common Infos] and [ASCII Infos] or [Binary Infos].
+class CHeaderFile : public SampleLayout {
  public:
   using Section = std::map<std::string, std::string>;  // lower-case key to value as written
 
   CHeaderFile();
 
-  // 0 parsed and valid, 1 not a header of this format, 2 invalid (reason in m_ErrorMessage).
+  // HEADER_PARSED (and valid), HEADER_NOT_THIS_FORMAT, or HEADER_INVALID (reason in m_ErrorMessage).
   // A file that cannot be read raises CFileException; a channel list that cannot be allocated
   // raises std::bad_alloc.
   int Load(std::string_view path);
@@ -47,25 +49,15 @@ class CHeaderFile {
   std::uint16_t m_DataType = 0;
   std::int32_t m_Averaged = 0;
   std::int32_t m_AveragedSegments = 0;
-  std::uint32_t m_DataOrientation = 0;
-  std::uint32_t m_SampleFormat = 0;
   std::int32_t m_DataPoints = 0;
   std::string m_DataFile;
   std::string m_MarkerFile;
   std::uint16_t m_SegmentationType = 0;
-  std::int32_t m_SegmentDataPoints = 0;
   std::int32_t m_Layers = 0;
   double m_LayerLowerLimit = 0.0;
   double m_LayerUpperLimit = 0.0;
   std::uint32_t m_LayerFunction = 0;
-  char m_DecimalSymbol = 0;
-  std::int32_t m_SkipLines = 0;
-  std::int32_t m_SkipColumns = 0;
   float m_BytesPerDataPoint = 0.0f;
-  std::int32_t m_UseBigEndianOrder = 0;
-  std::int32_t m_DataOffset = 0;
-  std::int32_t m_ChannelOffset = 0;
-  std::int32_t m_SegmentHeaderSize = 0;
   std::int32_t m_TrailerSize = 0;
   std::string m_Comment;
   WideString m_CommentW;

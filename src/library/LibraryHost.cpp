@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "contract/ReaderIdentity.h"
+#include "contract/ResultCodes.h"
 #include "gdr/Recording.h"
 #include "host/HostClasses.h"
 #include "platform/CodePages.h"
@@ -18,20 +19,23 @@ namespace {
 
 using GetClassObjectFunction = HRESULT (*)(REFCLSID, REFIID, void**);
 
-// The component's entry, from the module beside this library; null when there is none there, and
-// then the class is looked up in the registry.
-GetClassObjectFunction ModuleEntry() {
-  static const GetClassObjectFunction entry = [] {
-    const std::filesystem::path library = ModuleFileOfAddress(reinterpret_cast<const void*>(&ModuleEntry));
-    const std::filesystem::path module =
-        library.parent_path() / (std::string("TSKGenericDataReader") + kModuleExtension);
+// The component's module beside this library, loaded once for the life of the process (reader
+// objects may outlive any object of the library).
+struct ReaderModule {
+  bool present = false;  // when it is not, the class is looked up in the registry
+  GetClassObjectFunction entry = nullptr;
+};
+
+const ReaderModule& ModuleBesideLibrary() {
+  static const ReaderModule module = [] {
+    const std::filesystem::path library = ModuleFileOfAddress(reinterpret_cast<const void*>(&ModuleBesideLibrary));
+    const std::filesystem::path path = library.parent_path() / (std::string("TSKGenericDataReader") + kModuleExtension);
     std::error_code error;
-    if (library.empty() || !std::filesystem::exists(module, error)) return GetClassObjectFunction(nullptr);
-    // Loaded for the life of the process: reader objects may outlive any object of the library.
-    const HMODULE loaded = LoadLibraryA(module.string().c_str());
-    return loaded ? GetProcAddressAs<GetClassObjectFunction>(loaded, "DllGetClassObject") : nullptr;
+    if (library.empty() || !std::filesystem::exists(path, error)) return ReaderModule();
+    const HMODULE loaded = LoadLibraryA(path.string().c_str());
+    return ReaderModule{true, loaded ? GetProcAddressAs<GetClassObjectFunction>(loaded, "DllGetClassObject") : nullptr};
   }();
-  return entry;
+  return module;
 }
 
 // OLE and the host's classes, on each thread that calls the library, until the thread ends.
@@ -69,10 +73,11 @@ void Refuse(const std::string& text) { throw Error(kInvalidArgument, text); }
 
 void NewReader(const Call& call, REFIID iid, void** reader) {
   ComPtr<IClassFactory> factory;
-  HRESULT result;
-  if (const GetClassObjectFunction entry = ModuleEntry())
-    result = entry(CLSID_GenericDataReader, IidOf<IClassFactory>(), factory.ReceiveVoid());
-  else
+  const ReaderModule& module = ModuleBesideLibrary();
+  HRESULT result = CO_E_DLLNOTFOUND;  // there, but not loadable
+  if (module.entry)
+    result = module.entry(CLSID_GenericDataReader, IidOf<IClassFactory>(), factory.ReceiveVoid());
+  else if (!module.present)
     result = CoGetClassObject(CLSID_GenericDataReader, CLSCTX_INPROC_SERVER, nullptr, IidOf<IClassFactory>(),
                               factory.ReceiveVoid());
   if (SUCCEEDED(result)) result = factory->CreateInstance(nullptr, iid, reader);
@@ -82,7 +87,7 @@ void NewReader(const Call& call, REFIID iid, void** reader) {
 std::string HexCode(HRESULT code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
-  return text;
+  return text + (" (" + ResultCodeText(code) + ")");
 }
 
 std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }

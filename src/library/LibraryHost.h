@@ -45,6 +45,7 @@ ComPtr<Interface> NewReader(const Call& call) {
 }
 
 // Texts at the API's boundary: UTF-8 outside, ANSI (the system code page) for the component.
+// A result code as 0x and eight hex digits, with its text in parentheses.
 std::string HexCode(HRESULT code);
 std::string AnsiToUtf8(std::string_view text);
 std::string Utf8ToAnsiText(std::string_view text);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <mutex>
 
@@ -31,19 +30,6 @@ std::filesystem::path PathOf(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// A store is a compound file; anything else not named as a header is taken for a store as well, so
-// that a damaged one is told as such.
-bool IsHeader(const std::string& path) {
-  static constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  char start[8] = {};
-  std::ifstream file(PathOf(path), std::ios::binary);
-  if (file.read(start, sizeof start) && std::equal(start, start + 8, kSignature, [](char a, unsigned char b) {
-        return static_cast<unsigned char>(a) == b;
-      }))
-    return false;
-  return path.size() >= 5 && EqualsNoCase(std::string_view(path).substr(path.size() - 5), ".shdr");
-}
-
 // OpenRawFile of a header given by its UTF-8 path.
 ComPtr<IEEGRawFileReader> OpenHeader(const Call& call, const std::string& header) {
   if (!FitsAnsi(header)) Refuse(BeyondAnsiText(header));
@@ -55,19 +41,19 @@ ComPtr<IEEGRawFileReader> OpenHeader(const Call& call, const std::string& header
   return reader;
 }
 
-// The storage of a recording: a header imported into memory, or a store opened for reading.
+// The storage of a recording: a store (a compound file, whatever its name), or a header imported
+// into memory. A store is opened as the reader object needs it, but never committed: reading
+// changes nothing on disk.
 ComPtr<IStorage> OpenStorage(const Call& call, const std::string& path) {
   ComPtr<IStorage> storage;
-  if (IsHeader(path)) {
-    const ComPtr<IEEGRawFileReader> reader = OpenHeader(call, path);
-    call.Check(CreateMemoryStorage(storage.Receive()), "CreateMemoryStorage");
-    call.Check(reader->CreateStorageEntries(storage.Get(), 0), "CreateStorageEntries");
-    return storage;
-  }
-  // Opened as the reader object needs it, but never committed: reading changes nothing on disk.
   const HRESULT opened = StgOpenStorage(Utf8ToWide(path).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                         nullptr, 0, storage.Receive());
-  if (FAILED(opened)) call.Fail(opened, path + " is no readable store: " + HexCode(opened));
+  if (SUCCEEDED(opened)) return storage;
+  if (path.size() < 5 || !EqualsNoCase(std::string_view(path).substr(path.size() - 5), ".shdr"))
+    call.Fail(opened, path + " is no readable store: " + HexCode(opened));
+  const ComPtr<IEEGRawFileReader> reader = OpenHeader(call, path);
+  call.Check(CreateMemoryStorage(storage.Receive()), "CreateMemoryStorage");
+  call.Check(reader->CreateStorageEntries(storage.Get(), 0), "CreateStorageEntries");
   return storage;
 }
 
@@ -94,6 +80,7 @@ struct Recording::State {
   SampleFormat format = SampleFormat::ascii;
   double samplingInterval = 0;
   std::string comment;
+  std::string dataFile;
   std::mutex reading;  // the reader object reads for one caller at a time
 
   void Describe(const Call& call, const StoreContents& store);
@@ -124,6 +111,9 @@ void Recording::State::Describe(const Call& call, const StoreContents& store) {
     format = SampleFormat(
         StoreContents::Get<std::int32_t>(*store.internalData, internal_data_tag::kSampleFormat).value_or(0));
   comment = store.commentW ? WideToUtf8(*store.commentW) : AnsiToUtf8(store.comment.value_or(""));
+  dataFile = AnsiToUtf8(store.dataPath.value_or(""));
+  // The component separates folders with "\" on every platform.
+  if (std::filesystem::path::preferred_separator == '/') std::replace(dataFile.begin(), dataFile.end(), '\\', '/');
 
   const std::int32_t commonUnit = StoreContents::Get<std::int32_t>(r, kUnit).value_or(0);
   for (std::size_t i = 0; i < store.channels.size(); ++i) {
@@ -243,9 +233,10 @@ bool Recording::Complex() const { return IsComplex(m_State->dataType); }
 double Recording::SamplingInterval() const { return m_State->samplingInterval; }
 double Recording::SamplingRate() const { return 1e6 / m_State->samplingInterval; }
 std::uint16_t Recording::DataType() const { return m_State->dataType; }
-SampleFormat Recording::Format() const { return m_State->format; }
 std::uint16_t Recording::Segmentation() const { return m_State->segmentation; }
+SampleFormat Recording::Format() const { return m_State->format; }
 const std::string& Recording::Comment() const { return m_State->comment; }
+const std::string& Recording::DataFile() const { return m_State->dataFile; }
 
 std::vector<int> Recording::ChannelIndices(std::span<const std::string> names) const {
   std::vector<int> indices;

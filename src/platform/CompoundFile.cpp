@@ -390,7 +390,21 @@ class Encoder {
 
   void Write(std::vector<std::uint8_t>& file) {
     file.assign((m_Fat.size() + 1) * 512, 0);
-    std::uint8_t* h = file.data();
+    WriteHeader(file.data());
+    auto sector = [&](std::uint32_t n) { return file.data() + (std::size_t(n) + 1) * 512; };
+    for (const Entry& entry : m_Entries)
+      if (entry.type == kStreamType && entry.size >= kMiniCutoff) WriteChain(sector, entry.start, *entry.data);
+    if (!m_MiniStream.empty()) WriteChain(sector, m_Entries[0].start, m_MiniStream);
+    if (!m_MiniFat.empty()) {
+      std::vector<std::uint8_t> bytes(m_MiniFatSectors * 512, 0xFF);
+      for (std::size_t i = 0; i < m_MiniFat.size(); ++i) Put32(bytes.data() + 4 * i, m_MiniFat[i]);
+      WriteChain(sector, m_MiniFatStart, bytes);
+    }
+    WriteChain(sector, m_DirectoryStart, DirectoryBytes());
+    WriteFat(sector);
+  }
+
+  void WriteHeader(std::uint8_t* h) const {
     std::memcpy(h, kSignature, 8);
     Put16(h + header::kMinorVersion, 0x003E);
     Put16(h + header::kMajorVersion, 3);
@@ -406,16 +420,10 @@ class Encoder {
     Put32(h + header::kDifatSectors, std::uint32_t(m_DifatLocations.size()));
     for (std::size_t i = 0; i < kHeaderDifat; ++i)
       Put32(h + header::kDifat + 4 * i, i < m_FatLocations.size() ? m_FatLocations[i] : kFreeSector);
-    auto sector = [&](std::uint32_t n) { return file.data() + (std::size_t(n) + 1) * 512; };
+  }
 
-    for (const Entry& entry : m_Entries)
-      if (entry.type == kStreamType && entry.size >= kMiniCutoff) WriteChain(sector, entry.start, *entry.data);
-    if (!m_MiniStream.empty()) WriteChain(sector, m_Entries[0].start, m_MiniStream);
-    if (!m_MiniFat.empty()) {
-      std::vector<std::uint8_t> bytes(m_MiniFatSectors * 512, 0xFF);
-      for (std::size_t i = 0; i < m_MiniFat.size(); ++i) Put32(bytes.data() + 4 * i, m_MiniFat[i]);
-      WriteChain(sector, m_MiniFatStart, bytes);
-    }
+  // The directory's sectors: an entry for each object, the rest of the last sector unused entries.
+  std::vector<std::uint8_t> DirectoryBytes() const {
     std::vector<std::uint8_t> directory((m_Entries.size() + 3) / 4 * 512, 0);
     for (std::size_t i = 0; i < directory.size() / kEntrySize; ++i) {
       std::uint8_t* e = directory.data() + i * kEntrySize;
@@ -441,8 +449,12 @@ class Encoder {
       Put32(e + entry_field::kStart, entry.type == kStorageType ? 0 : entry.start);
       Put64(e + entry_field::kSize, entry.size);
     }
-    WriteChain(sector, m_DirectoryStart, directory);
+    return directory;
+  }
 
+  // The FAT's sectors and the DIFAT sectors that list those beyond the header's.
+  template <typename SectorOf>
+  void WriteFat(SectorOf&& sector) const {
     std::vector<std::uint8_t> fat(m_FatLocations.size() * 512, 0xFF);
     for (std::size_t i = 0; i < m_Fat.size(); ++i) Put32(fat.data() + 4 * i, m_Fat[i]);
     for (std::size_t i = 0; i < m_FatLocations.size(); ++i)

@@ -12,19 +12,45 @@ namespace {
 // A run read as a decimal number (the decimal symbol reads as "."), then rounded to float32.
 float ReadNumber(std::string_view run, char decimalSymbol) { return ToFloat32(ReadDecimal(run, decimalSymbol)); }
 
+// Point t, channel c and number k of a place in a stream of points of `channels` × `values`
+// numbers, stepped along the stream one number at a time.
+struct StreamPlace {
+  std::uint64_t channels, values;
+  std::uint64_t t = 0, c = 0, k = 0;
+  // Steps to the next number; answers whether it begins the next point.
+  bool Next() {
+    if (++k < values) return false;
+    k = 0;
+    if (++c < channels) return false;
+    c = 0;
+    ++t;
+    return true;
+  }
+};
+
 }  // namespace
+
+HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
+                           const std::vector<float>& resolutions, bool complex, std::int32_t layers,
+                           const SampleLayout& layout) {
+  return m_OpenResult = Guarded([&] {
+           Initialize(dataFile, channels, dataPoints, layout.Multiplexed(), resolutions, complex, layers);
+           m_cDecimalSymbol = layout.m_DecimalSymbol;
+           m_nSkipLines = layout.m_SkipLines;
+           m_nSkipColumns = layout.m_SkipColumns;
+           m_Text = ReadCompactText(m_strDataFile);
+           return S_OK;
+         });
+}
 
 HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
                            const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
                            std::int32_t skipLines, std::int32_t skipColumns) {
-  return m_OpenResult = Guarded([&] {
-           Initialize(dataFile, channels, dataPoints, multiplexed, resolutions, complex, layers);
-           m_cDecimalSymbol = decimalSymbol;
-           m_nSkipLines = skipLines;
-           m_nSkipColumns = skipColumns;
-           m_Text = ReadCompactText(m_strDataFile);
-           return S_OK;
-         });
+  return Open(dataFile, channels, dataPoints, resolutions, complex, layers,
+              {.m_DataOrientation = multiplexed ? MULTIPLEXED : VECTORIZED,
+               .m_DecimalSymbol = decimalSymbol,
+               .m_SkipLines = skipLines,
+               .m_SkipColumns = skipColumns});
 }
 
 void CASCIIReader::ParseLine(std::string_view line, std::vector<float>& numbers) const {
@@ -95,15 +121,13 @@ void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, 
     AfxThrowOleException(GDR_E_FILE);
   RequireStream(end);
 
-  std::uint64_t t = 0, c = 0, k = 0;
+  StreamPlace at{channels, values};
   if (!selection.channels) {  // all channels: the block has the stream's order
     float scale = Resolution(0);
     ReadStream(first, end, [&](std::string_view run) {
       *block++ = scale * ReadNumber(run, m_cDecimalSymbol);
-      if (++k < values) return;
-      k = 0;
-      if (++c == channels) c = 0;
-      scale = Resolution(LONG(c));
+      at.Next();
+      if (at.k == 0) scale = Resolution(LONG(at.c));
     });
     return;
   }
@@ -119,21 +143,16 @@ void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, 
     targets[j] = {selection.Channel(j), j, Resolution(selection.Channel(j))};
   std::ranges::stable_sort(targets, {}, &Target::channel);
 
-  // Walks point t, channel c, number k along the stream; only selected numbers are parsed.
+  // Only selected numbers are parsed; `next` is the first target of the channel or after it.
   std::size_t next = 0;
   ReadStream(first, end, [&](std::string_view run) {
-    while (next < targets.size() && std::uint64_t(targets[next].channel) < c) ++next;
-    if (next < targets.size() && std::uint64_t(targets[next].channel) == c) {
+    while (next < targets.size() && std::uint64_t(targets[next].channel) < at.c) ++next;
+    if (next < targets.size() && std::uint64_t(targets[next].channel) == at.c) {
       const float number = ReadNumber(run, m_cDecimalSymbol);
-      for (std::size_t i = next; i < targets.size() && std::uint64_t(targets[i].channel) == c; ++i)
-        block[(t * selection.count + targets[i].slot) * values + k] = targets[i].scale * number;
+      for (std::size_t i = next; i < targets.size() && std::uint64_t(targets[i].channel) == at.c; ++i)
+        block[(at.t * selection.count + targets[i].slot) * values + at.k] = targets[i].scale * number;
     }
-    if (++k < values) return;
-    k = 0;
-    if (++c < channels) return;
-    c = 0;
-    next = 0;
-    ++t;
+    if (at.Next()) next = 0;
   });
 }
 
@@ -154,12 +173,10 @@ void CASCIIReader::FillVectorized(std::uint64_t position, std::uint64_t count, c
     const std::uint64_t channel = std::uint64_t(selection.Channel(j));
     const float scale = Resolution(LONG(channel));
     const std::uint64_t first = values * (channel * points + position);
-    std::uint64_t t = 0, k = 0;
+    StreamPlace at{1, values};  // along one channel's run
     ReadStream(first, first + values * (stop - position), [&](std::string_view run) {
-      block[(t * selection.count + j) * values + k] = scale * ReadNumber(run, m_cDecimalSymbol);
-      if (++k < values) return;
-      k = 0;
-      ++t;
+      block[(at.t * selection.count + j) * values + at.k] = scale * ReadNumber(run, m_cDecimalSymbol);
+      at.Next();
     });
   }
 }

@@ -10,11 +10,15 @@
 #include <vector>
 
 #include "header/LineReaders.h"
+#include "header/SampleLayout.h"
 #include "readers/IntervalReader.h"
 
 class CASCIIReader : public CIntervalReader {
  public:
   // S_OK, or the code of a failure to read the file (GDR_E_FILE when it cannot be opened or read).
+  HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
+               const std::vector<float>& resolutions, bool complex, std::int32_t layers, const SampleLayout& layout);
+  // The same with the layout's values one by one.
   HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
                const std::vector<float>& resolutions, bool complex, std::int32_t layers, char decimalSymbol,
                std::int32_t skipLines, std::int32_t skipColumns);

@@ -7,7 +7,6 @@
 
 #include "contract/ResultCodes.h"
 #include "header/HeaderCodes.h"
-#include "platform/Files.h"
 #include "readers/Interleave.h"
 #include "readers/SampleNumbers.h"
 
@@ -30,64 +29,71 @@ CBinaryReader::~CBinaryReader() {
   if (m_hFile != INVALID_HANDLE_VALUE) CloseHandle(m_hFile);
 }
 
-HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
                             const std::vector<float>& resolutions, bool complex, std::int32_t layers,
-                            std::int32_t binaryFormat, std::int32_t dataOffset, std::int32_t channelOffset,
-                            bool bigEndian, std::int32_t segmentHeaderSize, std::int32_t segmentDataPoints) {
-  Initialize(dataFile, channels, dataPoints, multiplexed, resolutions, complex, layers);
-  m_nBinaryFormat = binaryFormat;
-  m_nDataOffset = dataOffset;
-  m_nChannelOffset = channelOffset;
-  m_bBigEndian = bigEndian ? 1 : 0;
-  m_nSegmentHeaderSize = segmentHeaderSize;
-  m_nSegmentDataPoints = segmentDataPoints;
-
+                            const SampleLayout& layout) {
+  Initialize(dataFile, channels, dataPoints, layout.Multiplexed(), resolutions, complex, layers);
+  m_Layout = layout;
   m_hFile = CreateFileA(m_strDataFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (m_hFile == INVALID_HANDLE_VALUE) return m_OpenResult = GDR_E_DATA_FILE;
   // No byte past this size is read: a pseudo-file that reports 0 bytes reads as nothing.
   m_nFileSize = GetFileVersion(m_hFile).size;
 
-  const bool segmented = segmentDataPoints != 0;
-  switch (binaryFormat) {
-    case FORMAT_IEEE_FLOAT_32:
-      m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxFloat
-                    : segmented ? &CBinaryReader::DecodeVecSegFloat
-                                : &CBinaryReader::DecodeVecFloat;
-      break;
-    case FORMAT_INT_16:
-      m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxInt16
-                    : segmented ? &CBinaryReader::DecodeVecSegInt16
-                                : &CBinaryReader::DecodeVecInt16;
-      break;
-    case FORMAT_UINT_16:
-      m_pfnDecode = multiplexed ? &CBinaryReader::DecodeMuxUInt16
-                    : segmented ? &CBinaryReader::DecodeVecSegUInt16
-                                : &CBinaryReader::DecodeVecUInt16;
-      break;
-    case FORMAT_ATS_INT_12_PACKED:
-      if (multiplexed) m_pfnDecode = &CBinaryReader::DecodeMuxPacked12;
-      m_pfnUnpack = ChooseTwelveBitUnpacker();
-      break;
-  }
-  // Layout values that no header gives (a damaged store) are refused like an unknown format.
-  if (!m_pfnDecode || channels < 0 || m_nValuesPerPoint < 1 || dataOffset < 0 || channelOffset < 0 ||
-      segmentHeaderSize < 0 || segmentDataPoints < 0)
-    return m_OpenResult = E_FAIL;
-
-  const std::int64_t bytesPerNumber = binaryFormat == FORMAT_IEEE_FLOAT_32 ? 4 : 2;
-  m_nBytesPerPoint = bytesPerNumber * m_nValuesPerPoint;
-  if (m_nDataPoints == 0) {
-    const Int128 size = m_nFileSize;
-    const Int128 values = Int128(channels) * m_nValuesPerPoint;
-    Int128 points = 0;
-    if (values > 0)
-      points = binaryFormat == FORMAT_ATS_INT_12_PACKED
-                   ? 2 * (size - dataOffset) / (3 * values)
-                   : (size - dataOffset - Int128(channels) * channelOffset) / (Int128(channels) * m_nBytesPerPoint);
-    m_nDataPoints = std::max(std::int32_t(std::uint32_t(std::uint64_t(points))), 0);
-  }
+  m_pfnDecode = ChooseDecoder(layout);
+  if (!m_pfnDecode || !HasValidLayout()) return m_OpenResult = E_FAIL;
+  if (layout.m_SampleFormat == FORMAT_ATS_INT_12_PACKED) m_pfnUnpack = ChooseTwelveBitUnpacker();
+  m_nBytesPerPoint = (layout.m_SampleFormat == FORMAT_IEEE_FLOAT_32 ? 4 : 2) * m_nValuesPerPoint;
+  if (m_nDataPoints == 0) m_nDataPoints = BinaryPointsInFile(layout, channels, m_nValuesPerPoint, m_nFileSize);
+  m_nChannelStride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) +
+                     (layout.m_SegmentDataPoints != 0 ? 0 : std::uint64_t(layout.m_ChannelOffset));
   return m_OpenResult = S_OK;
+}
+
+HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
+                            const std::vector<float>& resolutions, bool complex, std::int32_t layers,
+                            std::int32_t binaryFormat, std::int32_t dataOffset, std::int32_t channelOffset,
+                            bool bigEndian, std::int32_t segmentHeaderSize, std::int32_t segmentDataPoints) {
+  return Open(dataFile, channels, dataPoints, resolutions, complex, layers,
+              {.m_DataOrientation = multiplexed ? MULTIPLEXED : VECTORIZED,
+               .m_SampleFormat = std::uint32_t(binaryFormat),
+               .m_UseBigEndianOrder = bigEndian ? 1 : 0,
+               .m_DataOffset = dataOffset,
+               .m_ChannelOffset = channelOffset,
+               .m_SegmentHeaderSize = segmentHeaderSize,
+               .m_SegmentDataPoints = segmentDataPoints});
+}
+
+CBinaryReader::Decoder CBinaryReader::ChooseDecoder(const SampleLayout& layout) {
+  using namespace numbers;
+  // By format: the multiplexed and the vectorized decoder, each for little and for big byte order.
+  struct Row {
+    std::uint32_t format;
+    Decoder multiplexed[2];
+    Decoder vectorized[2];
+  };
+  static constexpr Row kDecoders[] = {
+      {FORMAT_IEEE_FLOAT_32,
+       {&CBinaryReader::DecodeMux<Float32>, &CBinaryReader::DecodeMux<Float32BigEndian>},
+       {&CBinaryReader::DecodeVec<Float32>, &CBinaryReader::DecodeVec<Float32BigEndian>}},
+      {FORMAT_INT_16,
+       {&CBinaryReader::DecodeMux<Int16>, &CBinaryReader::DecodeMux<Int16BigEndian>},
+       {&CBinaryReader::DecodeVec<Int16>, &CBinaryReader::DecodeVec<Int16BigEndian>}},
+      {FORMAT_UINT_16,
+       {&CBinaryReader::DecodeMux<UInt16>, &CBinaryReader::DecodeMux<UInt16BigEndian>},
+       {&CBinaryReader::DecodeVec<UInt16>, &CBinaryReader::DecodeVec<UInt16BigEndian>}},
+      // Packed numbers have one byte order, and are multiplexed only.
+      {FORMAT_ATS_INT_12_PACKED, {&CBinaryReader::DecodeMuxPacked12, &CBinaryReader::DecodeMuxPacked12}, {}},
+  };
+  for (const Row& row : kDecoders)
+    if (row.format == layout.m_SampleFormat)
+      return (layout.Multiplexed() ? row.multiplexed : row.vectorized)[layout.m_UseBigEndianOrder != 0 ? 1 : 0];
+  return nullptr;
+}
+
+bool CBinaryReader::HasValidLayout() const {
+  return m_nChannels >= 0 && m_nValuesPerPoint >= 1 && m_Layout.m_DataOffset >= 0 && m_Layout.m_ChannelOffset >= 0 &&
+         m_Layout.m_SegmentHeaderSize >= 0 && m_Layout.m_SegmentDataPoints >= 0;
 }
 
 HRESULT CBinaryReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) {
@@ -114,8 +120,7 @@ void CBinaryReader::PlanSelection(const Selection& selection) {
 
 const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t size) {
   m_Buffer.Resize(size);
-  const std::uint64_t got =
-      position == std::numeric_limits<std::uint64_t>::max() ? 0 : ReadAt(position, m_Buffer.Data(), size);
+  const std::uint64_t got = ReadAt(position, m_Buffer.Data(), size);
   std::memset(m_Buffer.Data() + got, 0, size - std::size_t(got));
   return m_Buffer.Data();
 }
@@ -159,8 +164,9 @@ const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t positi
 
 std::uint64_t CBinaryReader::RowPosition(std::int64_t row) const {
   const Int128 rowBytes = Int128(m_nChannels) * m_nBytesPerPoint;
-  Int128 position = Int128(m_nDataOffset) + Int128(row) * rowBytes;
-  if (m_nSegmentDataPoints > 0) position += Int128(row / m_nSegmentDataPoints + 1) * m_nSegmentHeaderSize;
+  Int128 position = Int128(m_Layout.m_DataOffset) + Int128(row) * rowBytes;
+  if (m_Layout.m_SegmentDataPoints > 0)
+    position += Int128(row / m_Layout.m_SegmentDataPoints + 1) * m_Layout.m_SegmentHeaderSize;
   return ToFilePosition(position);
 }
 
@@ -193,6 +199,20 @@ void ScaleRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBy
   ScaleRowsBody<Number>(rows, rowCount, rowBytes, out, numbers, scales);
 }
 
+// A run of numbers, each times the same scale.
+template <typename Number>
+void ScaleRun(const std::uint8_t* numbers, std::size_t count, float scale, float* out) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = Number::Load(numbers + i * Number::kSize) * scale;
+}
+
+// Copies a run of `points` × `values` numbers into rows `rowFloats` apart, `values` numbers a row.
+// Kept out of line: inlined, it made the four-channel loop slower (more instructions in callgrind).
+[[gnu::noinline]] void PlaceRun(const float* run, std::size_t points, std::size_t values, float* out,
+                                std::size_t rowFloats) {
+  for (std::size_t p = 0; p < points; ++p, out += rowFloats)
+    for (std::size_t k = 0; k < values; ++k) out[k] = *run++;
+}
+
 // Decodes `rowCount` rows of `rowBytes` bytes into the block, `C × V` floats a row.
 template <typename Number>
 void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes, float* out, std::size_t selected,
@@ -216,7 +236,7 @@ void CBinaryReader::DecodeMux(LONG position, LONG count, float* block, const Sel
   const std::size_t blockRow = selection.count * values;
   const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
   if (offsets && rowBytes > kChunkBytes) return DecodeMuxSparse<Number>(position, count, block, selection);
-  const std::int64_t segment = m_nSegmentDataPoints;
+  const std::int64_t segment = m_Layout.m_SegmentDataPoints;
   const std::int64_t end = std::int64_t(position) + count;
   // The rows up to the end of the interval or of the segment that `row` lies in.
   auto runEnd = [&](std::int64_t row, std::int64_t limit) {
@@ -235,7 +255,7 @@ void CBinaryReader::DecodeMux(LONG position, LONG count, float* block, const Sel
       if (take == 0) break;
       last += take;
       bytes += std::uint64_t(take) * rowBytes;
-      if (last == stop && last < end) bytes += std::uint64_t(m_nSegmentHeaderSize);
+      if (last == stop && last < end) bytes += std::uint64_t(m_Layout.m_SegmentHeaderSize);
     }
     const std::uint64_t start = RowPosition(first);
     const std::uint8_t* buffer = Fetch(start, std::size_t(RowPosition(last - 1) - start + rowBytes));
@@ -264,8 +284,7 @@ void CBinaryReader::DecodeMuxSparse(LONG position, LONG count, float* block, con
 }
 
 template <typename Number>
-void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Selection& selection,
-                              std::uint64_t channelStride) {
+void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Selection& selection) {
   const std::size_t values = std::size_t(m_nValuesPerPoint);
   const std::uint64_t pointBytes = std::uint64_t(m_nBytesPerPoint);
   const std::size_t blockRow = selection.count * values;
@@ -274,47 +293,41 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
   // that the scattered writes of the transposition stay in the cache.
   const std::int64_t tilePoints = std::max<std::int64_t>(
       1, std::int64_t(std::min<std::uint64_t>(kChunkBytes / (blockRow * sizeof(float)), kChunkBytes / pointBytes)));
-  // A selected channel's numbers at points first to first + points − 1, from its window.
-  auto fetch = [&](std::size_t j, std::int64_t first, std::int64_t points) {
-    const LONG channel = selection.Channel(j);
-    const Int128 channelStart = Int128(m_nDataOffset) + m_nChannelOffset + Int128(channel) * channelStride;
-    return FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes),
-                      std::size_t(std::uint64_t(points) * pointBytes), selection.count);
-  };
   for (std::int64_t first = 0; first < count; first += tilePoints) {
-    const std::int64_t points = std::min<std::int64_t>(tilePoints, count - first);
+    const std::size_t points = std::size_t(std::min<std::int64_t>(tilePoints, count - first));
+    const std::size_t run = points * values;  // a channel's numbers in the tile
     float* tile = block + std::size_t(first) * blockRow;
-    // One number per point: a channel's numbers decode as a straight run.
-    auto decodeRun = [&](std::size_t j, float* run) {
-      const std::uint8_t* buffer = fetch(j, first, points);
-      const float scale = Resolution(selection.Channel(j));
-      for (std::int64_t p = 0; p < points; ++p) run[p] = Number::Load(buffer + p * Number::kSize) * scale;
+    // A selected channel's numbers at the tile's points, from its window, decoded as one straight run.
+    auto decodeRun = [&](std::size_t j, float* out) {
+      const LONG channel = selection.Channel(j);
+      const Int128 channelStart =
+          Int128(m_Layout.m_DataOffset) + m_Layout.m_ChannelOffset + Int128(channel) * m_nChannelStride;
+      const std::uint8_t* buffer =
+          FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes), run * Number::kSize,
+                     selection.count);
+      ScaleRun<Number>(buffer, run, Resolution(channel), out);
     };
     if (blockRow == 1) {
       decodeRun(0, tile);
       continue;
     }
+    // Four channels of one number a point at a time: each decoded into a run of its own, then the
+    // four runs interleaved into the tile's rows. Other channels: a run each, placed into the rows.
+    m_Unpacked.Resize((values == 1 ? 4 : 1) * run);
     std::size_t j = 0;
-    if (values == 1) {
-      // Four channels at a time: each decoded into a run of its own, then the four runs
-      // interleaved into the tile's rows.
-      m_Unpacked.Resize(4 * std::size_t(points));
+    if (values == 1)
       for (; j + 4 <= selection.count; j += 4) {
         const float* runs[4];
         for (std::size_t i = 0; i < 4; ++i) {
-          float* run = m_Unpacked.Data() + i * std::size_t(points);
-          decodeRun(j + i, run);
-          runs[i] = run;
+          float* out = m_Unpacked.Data() + i * run;
+          decodeRun(j + i, out);
+          runs[i] = out;
         }
-        InterleaveFour(runs, std::size_t(points), tile + j, blockRow);
+        InterleaveFour(runs, points, tile + j, blockRow);
       }
-    }
     for (; j < selection.count; ++j) {
-      const std::uint8_t* buffer = fetch(j, first, points);
-      const float scale = Resolution(selection.Channel(j));
-      float* out = tile + j * values;
-      for (std::int64_t p = 0; p < points; ++p, out += blockRow, buffer += pointBytes)
-        for (std::size_t k = 0; k < values; ++k) out[k] = Number::Load(buffer + k * Number::kSize) * scale;
+      decodeRun(j, m_Unpacked.Data());
+      PlaceRun(m_Unpacked.Data(), points, values, tile + j * values, blockRow);
     }
   }
 }
@@ -325,85 +338,33 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
   const std::uint64_t rowNumbers = std::uint64_t(m_nChannels) * values;
   const std::size_t blockRow = selection.count * values;
   const std::size_t* offsets = selection.channels ? m_Offsets.Data() : nullptr;
+  const std::int64_t end = std::int64_t(position) + count;
   if (offsets && rowNumbers > 2 * kChunkBytes / 3) {
-    // Rows wider than a chunk with a channel list: fetch each selected channel's numbers on their own.
-    for (std::int64_t row = position; row < std::int64_t(position) + count; ++row)
+    // Rows wider than a chunk with a channel list: each selected channel's numbers on their own.
+    for (std::int64_t row = position; row < end; ++row)
       for (std::size_t j = 0; j < selection.count; ++j) {
-        const Int128 g0 = Int128(row) * rowNumbers + offsets[j];
-        const Int128 firstByte = 3 * g0 / 2;
-        const std::uint8_t* bytes = Fetch(ToFilePosition(m_nDataOffset + firstByte),
-                                          std::size_t((3 * (g0 + Int128(values)) + 1) / 2 - firstByte));
-        m_Unpacked.Resize(values);
-        m_pfnUnpack(bytes, g0 % 2 != 0, values, m_Unpacked.Data());
-        for (std::size_t k = 0; k < values; ++k) *block++ = m_Unpacked[k] * m_Scales[j];
+        const float* numbers = UnpackNumbers(Int128(row) * rowNumbers + offsets[j], values);
+        for (std::size_t k = 0; k < values; ++k) *block++ = numbers[k] * m_Scales[j];
       }
     return;
   }
   // Rows per chunk: about kChunkBytes of unpacked floats, still in the cache when they are scaled.
   const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / (sizeof(float) * rowNumbers)));
-  const std::int64_t end = std::int64_t(position) + count;
   for (std::int64_t first = position; first < end; first += chunkRows) {
     const std::int64_t rows = std::min(chunkRows, end - first);
-    // Numbers g0 to g1 − 1; number g starts at bit 12 g, so byte 3g/2 (rounded down) holds its start.
-    const Int128 g0 = Int128(first) * rowNumbers;
-    const Int128 g1 = g0 + Int128(rows) * rowNumbers;
-    const Int128 firstByte = 3 * g0 / 2;
-    const std::size_t size = std::size_t((3 * g1 + 1) / 2 - firstByte);
-    const std::uint8_t* bytes = Fetch(ToFilePosition(m_nDataOffset + firstByte), size);
-
-    const std::size_t numbers = std::size_t(g1 - g0);
-    m_Unpacked.Resize(numbers);
-    m_pfnUnpack(bytes, g0 % 2 != 0, numbers, m_Unpacked.Data());
-    DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(m_Unpacked.Data()), std::size_t(rows),
-                                 std::size_t(rowNumbers) * sizeof(float),
-                                 block + std::size_t(first - position) * blockRow, selection.count, values, offsets,
-                                 m_Scales.Data());
+    const float* numbers = UnpackNumbers(Int128(first) * rowNumbers, std::size_t(Int128(rows) * rowNumbers));
+    DecodeRows<numbers::Float32>(
+        reinterpret_cast<const std::uint8_t*>(numbers), std::size_t(rows), std::size_t(rowNumbers) * sizeof(float),
+        block + std::size_t(first - position) * blockRow, selection.count, values, offsets, m_Scales.Data());
   }
 }
 
-// The named decoders: one per format and layout, each choosing its byte order once per read.
-template <typename Little, typename Big>
-void CBinaryReader::DecodeMuxIn(LONG position, LONG count, float* block, const Selection& selection) {
-  m_bBigEndian ? DecodeMux<Big>(position, count, block, selection)
-               : DecodeMux<Little>(position, count, block, selection);
-}
-
-// Vectorized data: each channel's run follows its own channel offset, or, with a segment length,
-// one offset comes before all channels and the runs lie back to back.
-template <typename Little, typename Big>
-void CBinaryReader::DecodeVecIn(LONG position, LONG count, float* block, const Selection& selection, bool segmented) {
-  const std::uint64_t stride = std::uint64_t(m_nDataPoints) * std::uint64_t(m_nBytesPerPoint) +
-                               (segmented ? 0 : std::uint64_t(m_nChannelOffset));
-  m_bBigEndian ? DecodeVec<Big>(position, count, block, selection, stride)
-               : DecodeVec<Little>(position, count, block, selection, stride);
-}
-
-using namespace numbers;
-
-void CBinaryReader::DecodeMuxFloat(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeMuxIn<Float32, Float32BigEndian>(p, n, b, s);
-}
-void CBinaryReader::DecodeMuxInt16(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeMuxIn<Int16, Int16BigEndian>(p, n, b, s);
-}
-void CBinaryReader::DecodeMuxUInt16(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeMuxIn<UInt16, UInt16BigEndian>(p, n, b, s);
-}
-void CBinaryReader::DecodeVecFloat(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, false);
-}
-void CBinaryReader::DecodeVecInt16(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, false);
-}
-void CBinaryReader::DecodeVecUInt16(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, false);
-}
-void CBinaryReader::DecodeVecSegFloat(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeVecIn<Float32, Float32BigEndian>(p, n, b, s, true);
-}
-void CBinaryReader::DecodeVecSegInt16(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeVecIn<Int16, Int16BigEndian>(p, n, b, s, true);
-}
-void CBinaryReader::DecodeVecSegUInt16(LONG p, LONG n, float* b, const Selection& s) {
-  DecodeVecIn<UInt16, UInt16BigEndian>(p, n, b, s, true);
+const float* CBinaryReader::UnpackNumbers(Int128 first, std::size_t numbers) {
+  // Number g starts at bit 12 g, so byte 3g/2 (rounded down) holds its start.
+  const Int128 firstByte = 3 * first / 2;
+  const std::uint8_t* bytes = Fetch(ToFilePosition(m_Layout.m_DataOffset + firstByte),
+                                    std::size_t((3 * (first + Int128(numbers)) + 1) / 2 - firstByte));
+  m_Unpacked.Resize(numbers);
+  m_pfnUnpack(bytes, first % 2 != 0, numbers, m_Unpacked.Data());
+  return m_Unpacked.Data();
 }

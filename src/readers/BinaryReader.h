@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "header/SampleLayout.h"
 #include "platform/DataFile.h"
 #include "platform/ScratchArray.h"
 #include "readers/IntervalReader.h"
@@ -21,6 +22,9 @@ class CBinaryReader : public CIntervalReader {
 
   // S_OK, GDR_E_DATA_FILE when the data file cannot be opened, E_FAIL for a layout it cannot read.
   // With `dataPoints` 0 the count comes from the file's size.
+  HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints,
+               const std::vector<float>& resolutions, bool complex, std::int32_t layers, const SampleLayout& layout);
+  // The same with the layout's values one by one.
   HRESULT Open(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
                const std::vector<float>& resolutions, bool complex, std::int32_t layers, std::int32_t binaryFormat,
                std::int32_t dataOffset, std::int32_t channelOffset, bool bigEndian, std::int32_t segmentHeaderSize,
@@ -28,21 +32,16 @@ class CBinaryReader : public CIntervalReader {
 
   HRESULT ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) override;
 
-  // The decoders: each fills the block for the selection (Selection: null channels for all).
-  void DecodeMuxFloat(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeMuxInt16(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeMuxUInt16(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeVecFloat(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeVecInt16(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeVecUInt16(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeVecSegFloat(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeVecSegInt16(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeVecSegUInt16(LONG position, LONG count, float* block, const Selection& selection);
-  void DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection);
-
  private:
   using Decoder = void (CBinaryReader::*)(LONG, LONG, float*, const Selection&);
+  __extension__ using Int128 = __int128;
 
+  // The decoder for the layout's format, orientation and byte order; null for a layout it cannot read.
+  static Decoder ChooseDecoder(const SampleLayout& layout);
+  // Whether the layout's values are such as a header gives (a damaged store may give others).
+  bool HasValidLayout() const;
+
+  // The decoders: each fills the block for the selection (Selection: null channels for all).
   template <typename Number>
   void DecodeMux(LONG position, LONG count, float* block, const Selection& selection);
   // Multiplexed rows wider than a chunk, with a channel list: only the selected numbers are fetched,
@@ -50,11 +49,10 @@ class CBinaryReader : public CIntervalReader {
   template <typename Number>
   void DecodeMuxSparse(LONG position, LONG count, float* block, const Selection& selection);
   template <typename Number>
-  void DecodeVec(LONG position, LONG count, float* block, const Selection& selection, std::uint64_t channelStride);
-  template <typename Little, typename Big>
-  void DecodeMuxIn(LONG position, LONG count, float* block, const Selection& selection);
-  template <typename Little, typename Big>
-  void DecodeVecIn(LONG position, LONG count, float* block, const Selection& selection, bool segmented);
+  void DecodeVec(LONG position, LONG count, float* block, const Selection& selection);
+  void DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection);
+  // Unpacks packed numbers first to first + numbers − 1 (counted from the data offset) into m_Unpacked.
+  const float* UnpackNumbers(Int128 first, std::size_t numbers);
   // Offsets (in numbers within a row of N × V numbers) and scales of the selected channels.
   void PlanSelection(const Selection& selection);
   // File position of a multiplexed row.
@@ -73,13 +71,11 @@ class CBinaryReader : public CIntervalReader {
 
   Decoder m_pfnDecode = nullptr;
   TwelveBitUnpacker m_pfnUnpack = nullptr;
-  std::int32_t m_nBinaryFormat = 0;
-  std::int32_t m_nDataOffset = 0;
-  std::int32_t m_nChannelOffset = 0;
-  std::int32_t m_bBigEndian = 0;
+  SampleLayout m_Layout;
   std::int64_t m_nBytesPerPoint = 0;  // B; for packed 12-bit data, the bytes of two points
-  std::int32_t m_nSegmentHeaderSize = 0;
-  std::int32_t m_nSegmentDataPoints = 0;
+  // Vectorized data: bytes from one channel's run to the next. Each run follows its own channel
+  // offset, or, with a segment length, one offset comes before all channels and the runs lie back to back.
+  std::uint64_t m_nChannelStride = 0;
   HANDLE m_hFile = INVALID_HANDLE_VALUE;
   std::uint64_t m_nFileSize = 0;  // the data file's size at Open
 

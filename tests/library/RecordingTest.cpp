@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "contract/ResultCodes.h"
 #include "gdr/Recording.h"
 #include "support/TempDir.h"
 
@@ -65,6 +66,7 @@ TEST_F(RecordingTest, HeaderAndStoreDescribeTheSameRecording) {
     EXPECT_EQ(recording.SamplingInterval(), 2000.0);
     EXPECT_EQ(recording.SamplingRate(), 500.0);
     EXPECT_EQ(recording.Comment(), "Resting, eyes closed");
+    EXPECT_EQ(recording.DataFile(), dir.File("rec.eeg"));
     const std::vector<gdr::Channel>& channels = recording.Channels();
     ASSERT_EQ(channels.size(), 3u);
     const struct {
@@ -160,11 +162,11 @@ TEST_F(RecordingTest, FailuresCarryTheComponentsMessage) {
     std::int32_t code;
     std::string text;
   } kFailures[] = {
-      {Header(missing), std::int32_t(0x80041003), "Data file \"" + missing + "\" not found."},
-      {dir.Write("other.shdr", "Some other header\r\n"), 0x00041001,
+      {Header(missing), GDR_E_SHOWN, "Data file \"" + missing + "\" not found."},
+      {dir.Write("other.shdr", "Some other header\r\n"), GDR_S_NOT_THIS_FORMAT,
        "not a header file of this format: " + dir.File("other.shdr")},
-      {dir.Write("damaged.gdr", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 cut"), std::int32_t(0x80030109),
-       dir.File("damaged.gdr") + " is no readable store: 0x80030109"},
+      {dir.Write("text.gdr", "no store"), STG_E_FILEALREADYEXISTS,
+       dir.File("text.gdr") + " is no readable store: 0x80030050 (" + ResultCodeText(STG_E_FILEALREADYEXISTS) + ")"},
       {dir.File("\xE2\x82\xAC\xE2\x80\xA0\xE4\xB8\x80.shdr"), gdr::kInvalidArgument,
        dir.File("\xE2\x82\xAC\xE2\x80\xA0\xE4\xB8\x80.shdr") +
            ": the name has characters that the ANSI code page (Windows-1252) cannot hold"},

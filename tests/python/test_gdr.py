@@ -59,7 +59,7 @@ def test_errors_carry_the_message_and_code(tmp_path):
     recording = gdr.open(make(tmp_path, "mux-int16"))
     points = recording.n_points
     cases = [
-        (lambda: gdr.open(str(tmp_path / "missing.shdr")), "OpenRawFile failed: 0x8004100E", 0x8004100E),
+        (lambda: gdr.open(str(tmp_path / "missing.shdr")), "OpenRawFile failed: 0x8004100E (A file cannot be read or written.)", 0x8004100E),
         (lambda: gdr.open(str(tmp_path / "other.shdr")),
          f"not a header file of this format: {tmp_path / 'other.shdr'}", 0x00041001),
         (lambda: recording.read(-1), f"start -1, stop {points} lies outside the recording's {points} data points",

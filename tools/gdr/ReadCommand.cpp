@@ -11,13 +11,13 @@
 #include "contract/Tags.h"
 #include "header/HeaderCodes.h"
 #include "header/PathFunctions.h"
+#include "header/SampleLayout.h"
 #include "header/TextRules.h"
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"
 #include "platform/Conversions.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
-#include "readers/BinaryReader.h"
 
 namespace {
 
@@ -99,19 +99,18 @@ void WriteCsvHeader(std::FILE* out, const std::vector<LONG>& channels, const Sto
 void WarnOfMissingPoints(const StoreContents& store, std::int32_t channels, std::int64_t points) {
   const std::optional<PropertyStore>& d = store.internalData;
   namespace tag = internal_data_tag;
-  const std::int32_t format =
-      d ? StoreContents::Get<std::int32_t>(*d, tag::kSampleFormat).value_or(FORMAT_ASCII) : FORMAT_ASCII;
-  if (format == FORMAT_ASCII || !store.dataPath) return;  // ASCII data that end early fail the read
-  auto layout = [&](ULONG index) { return StoreContents::Get<std::int32_t>(*d, index).value_or(0); };
-  const std::uint16_t dataType =
-      StoreContents::Get<std::uint16_t>(store.recording, property_tag::kDataType).value_or(TIMEDOMAIN);
-  const std::int32_t layers = StoreContents::Get<std::int32_t>(store.recording, property_tag::kLayers).value_or(1);
-  CBinaryReader reader;
-  if (reader.Open(*store.dataPath, channels, 0, layout(tag::kDataOrientation) != 0, {}, (dataType & 2) != 0, layers,
-                  format, layout(tag::kDataOffset), layout(tag::kChannelOffset), layout(tag::kUseBigEndianOrder) != 0,
-                  layout(tag::kSegmentHeaderSize), layout(tag::kSegmentDataPoints)) == S_OK &&
-      reader.GetDataPoints() < points)
-    Complain("the data file holds " + std::to_string(reader.GetDataPoints()) + " of the " + std::to_string(points) +
+  auto field = [&](ULONG index, std::int32_t absent) {
+    return d ? StoreContents::Get<std::int32_t>(*d, index).value_or(absent) : absent;
+  };
+  const SampleLayout layout = {.m_SampleFormat = std::uint32_t(field(tag::kSampleFormat, FORMAT_ASCII)),
+                               .m_DataOffset = field(tag::kDataOffset, 0),
+                               .m_ChannelOffset = field(tag::kChannelOffset, 0)};
+  if (layout.m_SampleFormat == FORMAT_ASCII || !store.dataPath) return;  // ASCII data that end early fail the read
+  const std::optional<std::int64_t> size = FileLength(*store.dataPath);
+  if (!size) return;
+  const std::int32_t held = BinaryPointsInFile(layout, channels, store.ValuesPerPoint(), std::uint64_t(*size));
+  if (held < points)
+    Complain("the data file holds " + std::to_string(held) + " of the " + std::to_string(points) +
              " data points the recording declares; the rest read as 0");
 }
 
