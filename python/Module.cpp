@@ -69,6 +69,7 @@ PYBIND11_MODULE(_gdr, m) {
       .def_property_readonly("n_values", &gdr::Recording::ValuesPerPoint)
       .def_property_readonly("sampling_interval", &gdr::Recording::SamplingInterval)
       .def_property_readonly("comment", &gdr::Recording::Comment)
+      .def("data_file", &gdr::Recording::DataFile)
       .def("channels",
            [](const gdr::Recording& r) {
              py::list list;

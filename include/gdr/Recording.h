@@ -35,12 +35,20 @@ inline constexpr std::int32_t kInvalidArgument = std::int32_t(0x80070057);
 
 class GDR_API Error : public std::runtime_error {
  public:
-  Error(std::int32_t code, const std::string& message) : std::runtime_error(message), m_Code(code) {}
+  Error(std::int32_t code, const std::string& message, const std::string& shown = {}, const std::string& context = {})
+      : std::runtime_error(message), m_Code(code), m_Shown(shown), m_Context(context.empty() ? message : context) {}
   // The result code (an HRESULT).
   std::int32_t code() const noexcept { return m_Code; }
+  // The component's messages exactly as it showed them to its host, one a line ("PATH:message");
+  // empty when it showed none.
+  const std::string& shown() const noexcept { return m_Shown; }
+  // The library's own account of the failure ("OpenRawFile failed: 0x80041003 (...)"); what() when the
+  // component showed nothing.
+  const std::string& context() const noexcept { return m_Context; }
 
  private:
   std::int32_t m_Code;
+  std::string m_Shown, m_Context;
 };
 
 struct Coordinates {

@@ -56,6 +56,7 @@ class Recording:
         self.sampling_interval = r.sampling_interval
         self.sfreq = 1e6 / r.sampling_interval if r.sampling_interval else 0.0
         self.comment = r.comment
+        self.data_file = r.data_file()
         self.channels = [Channel(*c) for c in r.channels()]
         self.channel_names = [c.name for c in self.channels]
         self.n_channels = len(self.channels)

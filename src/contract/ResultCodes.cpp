@@ -1,5 +1,6 @@
 #include "contract/ResultCodes.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "platform/ErrorText.h"
@@ -22,4 +23,10 @@ std::string ResultCodeText(HRESULT code) {
     text.erase(at, text.compare(at, 3, "%1 ") == 0 ? 3 : 2);
   if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = char(text[0] - 'a' + 'A');
   return text;
+}
+
+std::string HexCode(HRESULT code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
+  return text + (" (" + ResultCodeText(code) + ")");
 }

@@ -19,3 +19,5 @@ constexpr HRESULT GDR_E_FILE = MakeResult(0x8004100E);
 // The text of a result code for a person: the component's own codes from its table, the others as the
 // platform's message table gives them (one line, without placeholders); "unknown result code" else.
 std::string ResultCodeText(HRESULT code);
+// A result code as 0x and 8 upper-case hex digits, its text after it in parentheses.
+std::string HexCode(HRESULT code);

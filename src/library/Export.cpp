@@ -19,8 +19,9 @@ std::string Format(const std::string& path, const std::string& option) {
   if (format.empty() && path.size() > 4 && path[path.size() - 4] == '.')
     format = ToLowerAscii(path.substr(path.size() - 3));
   if (format != "edf" && format != "bdf")
-    library::Refuse(option.empty() ? "the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)"
-                                   : "no export format " + option + " (edf or bdf)");
+    library::Refuse(option.empty()
+                        ? "the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)"
+                        : "no export format " + option + " (edf or bdf)");
   return format;
 }
 

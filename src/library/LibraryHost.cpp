@@ -57,12 +57,13 @@ Call::Call(std::string_view subject)
 
 void Call::Fail(HRESULT code, const std::string& text) const {
   if (m_Messages.empty()) throw Error(code, text);
-  std::string messages;
+  std::string messages, shown;
   for (std::string_view message : m_Messages) {
+    shown += (shown.empty() ? "" : "\n") + AnsiToUtf8(message);
     if (!m_Subject.empty() && message.starts_with(m_Subject)) message.remove_prefix(m_Subject.size());
     messages += (messages.empty() ? "" : "\n") + AnsiToUtf8(message);
   }
-  throw Error(code, messages);
+  throw Error(code, messages, shown, text);
 }
 
 void Call::Check(HRESULT code, const char* step) const {
@@ -82,33 +83,6 @@ void NewReader(const Call& call, REFIID iid, void** reader) {
                               factory.ReceiveVoid());
   if (SUCCEEDED(result)) result = factory->CreateInstance(nullptr, iid, reader);
   if (FAILED(result)) call.Fail(result, "cannot create the reader object: " + HexCode(result));
-}
-
-std::string HexCode(HRESULT code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
-  return text + (" (" + ResultCodeText(code) + ")");
-}
-
-std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
-
-std::string Utf8ToAnsiText(std::string_view text) {
-  std::string ansi(text);
-  Utf8ToAnsi(ansi);
-  return ansi;
-}
-
-bool FitsAnsi(std::string_view utf8) {
-  const WideString wide = Utf8ToWide(utf8);
-  if (wide.empty()) return true;
-  BOOL replaced = FALSE;
-  const int size =
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0, nullptr, &replaced);
-  return size > 0 && !replaced;
-}
-
-std::string BeyondAnsiText(const std::string& name) {
-  return name + ": the name has characters that the ANSI code page (Windows-1252) cannot hold";
 }
 
 }  // namespace gdr::library

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "contract/HostInterfaces.h"
+#include "contract/ResultCodes.h"
 #include "host/HostToolbox.h"
 #include "platform/ComPtr.h"
+#include "platform/Conversions.h"
 
 namespace gdr::library {
 
@@ -43,15 +45,5 @@ ComPtr<Interface> NewReader(const Call& call) {
   NewReader(call, IidOf<Interface>(), reader.ReceiveVoid());
   return reader;
 }
-
-// Texts at the API's boundary: UTF-8 outside, ANSI (the system code page) for the component.
-// A result code as 0x and eight hex digits, with its text in parentheses.
-std::string HexCode(HRESULT code);
-std::string AnsiToUtf8(std::string_view text);
-std::string Utf8ToAnsiText(std::string_view text);
-// True when every character of the UTF-8 text has a byte in the ANSI code page.
-bool FitsAnsi(std::string_view utf8);
-// The refusal of a name that the ANSI code page cannot hold.
-std::string BeyondAnsiText(const std::string& name);
 
 }  // namespace gdr::library

@@ -59,3 +59,24 @@ std::string DecodeUtf8Path(std::string_view text) {
   if (needed == 0) return std::string(text);
   return WideToAnsi(Utf8ToWide(text));
 }
+
+std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
+
+std::string Utf8ToAnsiText(std::string_view text) {
+  std::string ansi(text);
+  Utf8ToAnsi(ansi);
+  return ansi;
+}
+
+bool FitsAnsi(std::string_view utf8) {
+  const WideString wide = Utf8ToWide(utf8);
+  if (wide.empty()) return true;
+  BOOL replaced = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), CheckedLength(wide.size()), nullptr,
+                                       0, nullptr, &replaced);
+  return size > 0 && !replaced;
+}
+
+std::string BeyondAnsiText(const std::string& name) {
+  return name + ": the name has characters that the ANSI code page (Windows-1252) cannot hold";
+}

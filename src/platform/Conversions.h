@@ -12,6 +12,13 @@ std::string WideToAnsi(WideStringView text);
 std::string WideToUtf8(WideStringView text);
 // Utf8ToWide, then WideToAnsi, in place.
 void Utf8ToAnsi(std::string& text);
+// ANSI (the system code page) text as UTF-8, and UTF-8 text as ANSI.
+std::string AnsiToUtf8(std::string_view text);
+std::string Utf8ToAnsiText(std::string_view text);
+// True when every character of the UTF-8 text has a byte in the ANSI code page.
+bool FitsAnsi(std::string_view utf8);
+// The refusal of a name (UTF-8) that the ANSI code page cannot hold.
+std::string BeyondAnsiText(const std::string& name);
 // A text that is valid UTF-8 with at least one multi-byte sequence, converted to ANSI; any other text
 // (plain ASCII, or bytes that are no valid UTF-8 such as an ANSI path) unchanged.
 std::string DecodeUtf8Path(std::string_view text);

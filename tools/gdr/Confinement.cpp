@@ -1,5 +1,6 @@
 #include "Confinement.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "Text.h"
@@ -52,8 +53,9 @@ std::string HeaderConfinement(const std::string& header) {
   return {};
 }
 
-std::string StoreConfinement(const std::string& store, const StoreContents& contents) {
-  if (!contents.dataPath) return {};  // no data file to read
-  const fs::path folder = PathOf(store).parent_path();
-  return Confine(ToNativePath(*contents.dataPath), folder);
+std::string StoreConfinement(const std::string& store, const std::string& dataFile) {
+  if (dataFile.empty()) return {};  // no data file to read
+  std::string file = dataFile;      // a store written on Windows names it with "\"
+  if (fs::path::preferred_separator == '/') std::replace(file.begin(), file.end(), '\\', '/');
+  return Confine(PathOf(file), PathOf(store).parent_path());
 }

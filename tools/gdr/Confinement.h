@@ -4,9 +4,7 @@
 // markers. Each check answers the refusal's text, or nothing when every file lies inside.
 #include <string>
 
-#include "StoreContents.h"
-
 // The data and marker files that a header (a UTF-8 path) names must lie in the header's folder.
 std::string HeaderConfinement(const std::string& header);
-// A store's data file must lie in the store's folder.
-std::string StoreConfinement(const std::string& store, const StoreContents& contents);
+// A store's data file (UTF-8; empty: none) must lie in the store's folder.
+std::string StoreConfinement(const std::string& store, const std::string& dataFile);

@@ -1,21 +1,19 @@
 // gdr import, gdr dump, gdr register: stores written and inspected as a host does.
 #include <cstdio>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "Confinement.h"
 #include "ReaderModule.h"
-#include "StoreContents.h"
+#include "Source.h"
 #include "Summary.h"
 #include "Text.h"
 #include "contract/ResultCodes.h"
 #include "contract/Tags.h"
 #include "header/HeaderCodes.h"
+#include "host/StoreContents.h"
 #include "platform/CompoundFile.h"
 #include "platform/Conversions.h"
-#include "platform/Exceptions.h"
-#include "platform/FileReplace.h"
 
 namespace {
 
@@ -193,52 +191,11 @@ RecordingSummary StoreSummary(const StoreContents& store) {
 }  // namespace
 
 int RunImport(const ImportOptions& options) {
-  const std::string &header = options.header, &store = options.store;
   try {
-    ReaderModule module;
-    ComPtr<IEEGRawFileReader> reader = module.NewReader<IEEGRawFileReader>();
-    std::string refusal;
-    const HRESULT result = module.OpenHeader(*reader, header, options.confine, refusal);
-    if (!refusal.empty()) {
-      Complain(refusal);
-      return 2;
-    }
-    if (result == GDR_S_NOT_THIS_FORMAT) {
-      Complain("not a header file of this format: " + header);
-      return 1;
-    }
-    if (FAILED(result)) {
-      Complain("OpenRawFile failed: " + HexCode(result));
-      return 2;
-    }
-    // The new store is written beside the old one and replaces it only when everything succeeded.
-    const std::string temporary = store + ".importing";
-    ComPtr<IStorage> storage;
-    HRESULT made = StgCreateDocfile(Utf8ToWide(temporary).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                    0, storage.Receive());
-    if (FAILED(made)) {
-      Complain("cannot create " + store + ": " + HexCode(made));
-      return 2;
-    }
-    const char* failed = nullptr;
-    HRESULT code = reader->CreateStorageEntries(storage.Get(), 0);
-    if (FAILED(code))
-      failed = "CreateStorageEntries";
-    else if (FAILED(code = storage->Commit(STGC_DEFAULT)))
-      failed = "Commit";
-    storage.Reset();
-    // The store keeps the permissions of the one it replaces.
-    const bool renamed = !failed && RenameOver(temporary, store);
-    if (!renamed) {
-      std::error_code error;
-      std::filesystem::remove(temporary, error);
-      Complain(failed ? std::string(failed) + " failed: " + HexCode(code) : "cannot write " + store);
-      return 2;
-    }
+    ImportRecording(options.header, options.store, options.confine);
     return 0;
-  } catch (const COleException& e) {
-    Complain("cannot create the reader object: " + HexCode(e.m_sc));
-    return 2;
+  } catch (const gdr::Error& error) {
+    return Report(error);
   }
 }
 
@@ -260,7 +217,8 @@ std::optional<int> InfoOfStore(const std::string& path, bool json, bool confine)
   if (opened == STG_E_FILEALREADYEXISTS || opened == STG_E_FILENOTFOUND) return std::nullopt;  // not a store
   StoreContents contents;
   if (!ReadStore(path, opened, storage.Get(), contents)) return 2;
-  if (const std::string refusal = confine ? StoreConfinement(path, contents) : ""; !refusal.empty()) {
+  if (const std::string refusal = confine ? StoreConfinement(path, AnsiToUtf8(contents.dataPath.value_or(""))) : "";
+      !refusal.empty()) {
     Complain(refusal);
     return 2;
   }

@@ -12,20 +12,6 @@
 #include "platform/CodePages.h"
 #include "platform/Conversions.h"
 
-std::string HexCode(HRESULT code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", unsigned(code));
-  return text + (" (" + ResultCodeText(code) + ")");
-}
-
-std::string AnsiToUtf8(std::string_view text) { return WideToUtf8(AnsiToWide(text)); }
-
-std::string Utf8ToAnsiText(std::string_view text) {
-  std::string ansi(text);
-  Utf8ToAnsi(ansi);
-  return ansi;
-}
-
 std::string FloatText(float value) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
@@ -102,15 +88,6 @@ void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohma
 
 void Complain(const std::string& text) { std::fprintf(stderr, "gdr: %s\n", EscapeControls(text).c_str()); }
 
-bool FitsAnsi(std::string_view utf8) {
-  const WideString wide = Utf8ToWide(utf8);
-  if (wide.empty()) return true;
-  BOOL replaced = FALSE;
-  const int size =
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0, nullptr, &replaced);
-  return size > 0 && !replaced;
-}
-
 std::string NamedFileBeyondAnsi(const std::string& header) {
   CHeaderFile parsed;
   try {
@@ -131,10 +108,6 @@ std::string NamedFileBeyondAnsi(const std::string& header) {
     return bare ? std::filesystem::path(header).replace_filename(name).string() : name;
   }
   return {};
-}
-
-std::string BeyondAnsiText(const std::string& name) {
-  return name + ": the name has characters that the ANSI code page (Windows-1252) cannot hold";
 }
 
 Progress::Progress(std::int64_t total) : m_Total(total), m_Shown(isatty(2) && total > 0) {}

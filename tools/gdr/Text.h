@@ -8,23 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "contract/ResultCodes.h"
+#include "platform/Conversions.h"
 #include "platform/WinTypes.h"
 
-std::string HexCode(HRESULT code);
-// ANSI (the system code page) or UTF-16 text as UTF-8.
-std::string AnsiToUtf8(std::string_view text);
-std::string Utf8ToAnsiText(std::string_view text);
 // The shortest text that reads back to the same float32.
 std::string FloatText(float value);
 // A float32 as the JSON number that reads back to it.
 double JsonFloat(float value);
-// True when every character of the UTF-8 text has a byte in the ANSI code page.
-bool FitsAnsi(std::string_view utf8);
 // The data or marker file that a header names (UTF-8) when the ANSI code page cannot hold its name;
 // empty when there is none or the header does not load so far.
 std::string NamedFileBeyondAnsi(const std::string& header);
-// The refusal of such a name.
-std::string BeyondAnsiText(const std::string& name);
 // Text from a recording or a store made harmless for a terminal: the controls U+0000-U+001F, U+007F
 // and U+0080-U+009F of UTF-8 text as \xHH. In JSON text as \u00HH; there only U+007F and
 // U+0080-U+009F are touched, as the JSON writer escapes the others inside strings itself and the line
