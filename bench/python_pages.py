@@ -2,20 +2,10 @@
 one read. python_pages.py SOURCE REPETITIONS prints one JSON object of MB/s of data-file bytes."""
 import json
 import os
-import statistics
 import sys
-import time
 
 import gdr
-
-
-def median_seconds(repetitions, work):
-    times = []
-    for _ in range(repetitions):
-        start = time.perf_counter()
-        work()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+from numpy_peer import median_seconds
 
 
 def main(source, repetitions):
