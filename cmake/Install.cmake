@@ -21,8 +21,18 @@ if(TARGET gdr)
 endif()
 
 install(EXPORT GenericDataReaderTargets NAMESPACE GenericDataReader:: DESTINATION ${GDR_CMAKE_DIR})
-file(WRITE ${CMAKE_BINARY_DIR}/GenericDataReaderConfig.cmake
-     "include(\${CMAKE_CURRENT_LIST_DIR}/GenericDataReaderTargets.cmake)\n")
+# libgdr exports with EDFlib (Debian's libedf1) on Linux: the package is found only where EDFlib is.
+set(config "include(\${CMAKE_CURRENT_LIST_DIR}/GenericDataReaderTargets.cmake)\n")
+set(GDR_PC_LIBS_PRIVATE "")
+if(NOT WIN32)
+  string(APPEND config "find_library(GenericDataReader_EDFLIB edf)\n"
+                       "if(NOT GenericDataReader_EDFLIB)\n"
+                       "  set(GenericDataReader_FOUND FALSE)\n"
+                       "  set(GenericDataReader_NOT_FOUND_MESSAGE \"libgdr needs EDFlib (libedf)\")\n"
+                       "endif()\n")
+  set(GDR_PC_LIBS_PRIVATE "Libs.private: -ledf\n")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/GenericDataReaderConfig.cmake "${config}")
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/GenericDataReaderConfigVersion.cmake
                                  COMPATIBILITY SameMinorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/GenericDataReaderConfig.cmake

@@ -307,6 +307,9 @@ TEST_F(EdfExportTest, EveryLayoutReadsBackAsTheRecordingReads) {
     EdfFile file(path);
     ASSERT_GE(file.handle, 0) << layout;
     EXPECT_EQ(std::tie(file.header->edfsignals, file.header->datarecord_duration), std::make_tuple(4, 10000000LL));
+    // No "New Segment" date: EDFlib's earliest date, and the recording field says so.
+    EXPECT_EQ(file.header->startdate_year, 1985);
+    EXPECT_NE(std::string(file.header->recording_additional).find("start date unknown"), std::string::npos);
     for (int c = 0; c < 4; ++c) {
       EXPECT_EQ(file.header->signalparam[c].smp_in_datarecord, 1000) << layout;
       EXPECT_EQ(std::string(file.header->signalparam[c].label).substr(0, 3), "E" + std::to_string(c + 1) + " ");
