@@ -17,6 +17,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/gdr DESTINATION ${CMAKE_INSTALL_
 if(TARGET gdr)
   file(RELATIVE_PATH bin_to_lib /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
   set_target_properties(gdr PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
+  # gdr register finds the installed module there too.
+  target_compile_definitions(gdr PRIVATE GDR_LIBRARY_FOLDER="${bin_to_lib}")
   install(TARGETS gdr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 

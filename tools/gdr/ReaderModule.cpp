@@ -11,11 +11,15 @@ namespace {
 
 using RegisterFunction = HRESULT (*)();
 
-std::string ModuleBesideExecutable() {
+// The module beside the executable (the build tree, Windows), else in the installed library folder.
+std::string ModuleOfExecutable() {
   char path[4096];
   if (GetModuleFileNameA(nullptr, path, sizeof path) == 0) return {};
-  return (std::filesystem::path(path).parent_path() / (std::string("TSKGenericDataReader") + kModuleExtension))
-      .string();
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  const std::string name = std::string("TSKGenericDataReader") + kModuleExtension;
+  std::error_code error;
+  if (std::filesystem::exists(folder / name, error)) return (folder / name).string();
+  return (folder / GDR_LIBRARY_FOLDER / name).string();
 }
 
 // The component's messages, one line each, in UTF-8 with their controls escaped.
@@ -35,7 +39,7 @@ ReaderModule::~ReaderModule() {
 
 HRESULT ReaderModule::CallRegistration(const char* name) {
   if (!m_Module) {
-    const std::string path = ModuleBesideExecutable();
+    const std::string path = ModuleOfExecutable();
     if (std::filesystem::exists(path)) m_Module = LoadLibraryA(path.c_str());
   }
   auto function = m_Module ? GetProcAddressAs<RegisterFunction>(m_Module, name) : nullptr;

@@ -1,5 +1,6 @@
 #pragma once
-// The reader component's module as gdr registers it: TSKGenericDataReader beside this executable.
+// The reader component's module as gdr registers it: TSKGenericDataReader beside this executable, or
+// in the library folder of the installed tree.
 // While a ReaderModule lives, OLE is initialised, the reference host's classes are registered (the
 // registration asks them) and the component's messages go to stderr.
 #include "host/HostClasses.h"
@@ -13,7 +14,7 @@ class ReaderModule {
   ReaderModule& operator=(const ReaderModule&) = delete;
 
   // Calls the registration export `name` ("DllRegisterServer" or "DllUnregisterServer") of the
-  // module beside the executable.
+  // module.
   HRESULT CallRegistration(const char* name);
 
  private:
