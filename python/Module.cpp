@@ -44,9 +44,8 @@ py::array Read(const gdr::Recording& recording, std::int64_t start, std::int64_t
                                  py::ssize_t(channels.empty() ? recording.Channels().size() : channels.size())};
   if (recording.ValuesPerPoint() > 1) shape.push_back(py::ssize_t(recording.ValuesPerPoint()));
   if (!block.data()) return py::array_t<float>(shape);
-  float* data = block.release();
-  py::capsule owner(data, [](void* p) { gdr::Block::Free(static_cast<float*>(p)); });
-  return py::array_t<float>(shape, data, owner);
+  const py::capsule owner(block.data(), [](void* p) { gdr::Block::Free(static_cast<float*>(p)); });
+  return py::array_t<float>(shape, block.release(), owner);
 }
 
 }  // namespace
@@ -94,7 +93,8 @@ PYBIND11_MODULE(_gdr, m) {
             options.first = start;
             options.count = stop - start;
             options.channels = channels;
-            return gdr::ExportEdf(r, path, options).steps;
+            gdr::ExportReport report = gdr::ExportEdf(r, path, options);
+            return std::make_pair(std::move(report.steps), std::move(report.notes));  // converted with the GIL
           },
           py::call_guard<py::gil_scoped_release>());
 }

@@ -5,6 +5,7 @@ import dataclasses
 import datetime
 import functools
 import os
+import warnings
 
 import numpy
 
@@ -97,20 +98,28 @@ class Recording:
     def read(self, start=0, stop=None, channels=None):
         """Points start to stop - 1 of the channels (indices or names; None: all) as float32, of shape
         (points, channels), or (points, channels, values) with more than one value per point."""
+        stop = self._stop(start, stop)
+        return self._reader().read(int(start), int(stop), self._channel_indices(channels))
+
+    def _stop(self, start, stop):
+        """The end of a range, refused when the range lies outside the recording."""
         stop = self.n_points if stop is None else stop
         if not 0 <= start <= stop <= self.n_points:
             raise Error(f"start {start}, stop {stop} lies outside the recording's {self.n_points} data points")
-        return self._reader().read(int(start), int(stop), self._channel_indices(channels))
+        return stop
 
     def to_edf(self, path, format=None, start=0, stop=None, channels=None):
         """Writes points start to stop - 1 of the channels as an EDF+ or BDF+ file (format "edf" or "bdf",
         else from the path's extension), the markers as annotations; returns each channel's step: the
-        resolution where the file's integers are written, else the quantisation step."""
-        stop = self.n_points if stop is None else stop
-        if not 0 <= start <= stop <= self.n_points:
-            raise Error(f"start {start}, stop {stop} lies outside the recording's {self.n_points} data points")
-        return self._reader().to_edf(os.fspath(path), format or "", int(start), int(stop),
-                                     self._channel_indices(channels))
+        resolution where the file's integers are written, else the quantisation step. What a user should
+        know beyond the steps (padding, cut marker texts, inexact ranges) comes as warnings."""
+        stop = self._stop(start, stop)
+        steps, notes = self._reader().to_edf(os.fspath(path), format or "", int(start), int(stop),
+                                             self._channel_indices(channels))
+        for note in notes:
+            if ": quantisation step " not in note:
+                warnings.warn(note, stacklevel=2)
+        return steps
 
     def markers_array(self):
         """The markers as a numpy structured array: type, description, position, points, channel."""
@@ -124,9 +133,11 @@ class Recording:
         that computes it, from the recording's path."""
         import dask.array
 
+        if chunk_points < 1:
+            raise Error(f"chunk_points {chunk_points} is less than one point")
         shape = (self.n_points, self.n_channels) + ((self.n_values,) if self.n_values > 1 else ())
-        starts = range(0, self.n_points, chunk_points)
-        lengths = tuple(min(chunk_points, self.n_points - s) for s in starts) or (0,)
+        starts = range(0, max(self.n_points, 1), chunk_points)
+        lengths = tuple(min(chunk_points, self.n_points - s) for s in starts)
         name = "gdr-read-" + dask.base.tokenize(self.path, os.path.getmtime(self.path), chunk_points)
         tail = (0,) * (len(shape) - 1)
         graph = {(name, i) + tail: (_read_chunk, self.path, s, s + n) for i, (s, n) in enumerate(zip(starts, lengths))}

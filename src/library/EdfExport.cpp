@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <mutex>
 
@@ -58,9 +57,9 @@ struct ChannelStats {
   }
 };
 
-// A first pass over the data: each channel's extremes and whether its samples are integers times its
-// resolution. The zeros that complete the last record count as data.
-std::vector<ChannelStats> Scan(const ExportSource& source, bool padded) {
+// A first pass over the data (the first half of the progress): each channel's extremes and whether its
+// samples are integers times its resolution. The zeros that complete the last record count as data.
+std::vector<ChannelStats> Scan(const ExportSource& source, bool padded, const std::function<void(double)>& progress) {
   const std::size_t channels = source.channels.size();
   std::vector<ChannelStats> stats(channels);
   const std::int64_t chunk = std::max<std::int64_t>(1, kChunkFloats / std::int64_t(channels));
@@ -77,6 +76,7 @@ std::vector<ChannelStats> Scan(const ExportSource& source, bool padded) {
                (std::isnan(samples[i]) ? "not a number" : "infinite") + ", which EDF cannot hold");
       stats[c].Add(samples[i], source.channels[c].resolution);
     }
+    if (progress) progress(0.5 * double(first + count) / double(source.points));
   }
   if (padded)
     for (std::size_t c = 0; c < channels; ++c) stats[c].Add(0, source.channels[c].resolution);
@@ -112,13 +112,16 @@ double Parse(const std::string& text) {
 }
 
 // The file's own integers, with physical fields exact in 8 characters where a range allows it, else
-// the nearest fields (the note says how far a sample can move). None when the samples are no integers.
-std::optional<ChannelPlan> IntegerPlan(const ExportChannel& channel, const ChannelStats& stats, SampleKind kind,
+// the nearest fields (the note says how far a sample can move). None when the samples are no integers
+// or no nearest fields tell the data's ends apart: then the channel is written as float data.
+std::optional<ChannelPlan> IntegerPlan(const ExportChannel& channel, const ChannelStats& stats, SampleFormat format,
                                        bool bdf, std::vector<std::string>& notes) {
-  if (kind == SampleKind::floating || !stats.integral) return std::nullopt;
+  const bool integers =
+      format == SampleFormat::int16 || format == SampleFormat::uint16 || format == SampleFormat::int12Packed;
+  if (!integers || !stats.integral) return std::nullopt;
   ChannelPlan plan;
   plan.integer = true;
-  plan.shift = kind == SampleKind::uint16 ? 32768 : 0;
+  plan.shift = format == SampleFormat::uint16 ? 32768 : 0;
   const Limits limits = DigitalLimits(bdf);
   const Decimal resolution = Decimal::Of(channel.resolution);
   if (const std::optional<IntegerRange> range = ExactIntegerRange(resolution, stats.storedLow, stats.storedHigh,
@@ -133,7 +136,9 @@ std::optional<ChannelPlan> IntegerPlan(const ExportChannel& channel, const Chann
   const double r = channel.resolution;
   const std::optional<std::string> lowText = NumberField(r * double(low), Rounding::nearest);
   const std::optional<std::string> highText = NumberField(r * double(high), Rounding::nearest);
-  if (!lowText || !highText || *lowText == *highText || high - plan.shift > limits.high) return std::nullopt;
+  if (!lowText || !highText || *lowText == *highText || low - plan.shift < limits.low ||
+      high - plan.shift > limits.high)
+    return std::nullopt;
   plan.digitalLow = low - plan.shift;
   plan.digitalHigh = high - plan.shift;
   plan.physicalLow = *lowText;
@@ -171,13 +176,15 @@ ChannelPlan FloatPlan(const ExportChannel& channel, const ChannelStats& stats, b
   return plan;
 }
 
-// The file under construction, `path`.part: EDFlib's handle, closed and the file removed unless it
-// was finished and renamed over `path`.
+// The file under construction, `path`.part, held open from its exclusive creation on: EDFlib opens it
+// through the descriptor, the physical fields are written through it, and it is renamed over `path`
+// only while that name is still this file. Closed and removed unless it was finished.
 class PartFile {
  public:
   PartFile(const std::string& path, bool bdf, int signals) : m_Path(path), m_Part(path + ".part") {
-    if (!CreateFresh(m_Part)) Fail("cannot write " + m_Path);
-    m_Handle = edfopen_file_writeonly(m_Part.c_str(), bdf ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS, signals);
+    if (!m_File.Create(m_Part)) Fail("cannot write " + m_Path);
+    m_Handle = edfopen_file_writeonly(m_File.DescriptorPath().c_str(),
+                                      bdf ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS, signals);
     if (m_Handle < 0) {
       Discard();
       Fail("cannot write " + m_Path + " (EDFlib error " + std::to_string(m_Handle) + ")");
@@ -191,7 +198,6 @@ class PartFile {
   PartFile& operator=(const PartFile&) = delete;
 
   int Handle() const { return m_Handle; }
-  const std::string& Part() const { return m_Part; }
   // Every header field is set: a refusal here is a fault of ours, said with the field's name.
   void Check(int result, const char* what) const {
     if (result != 0) Fail(std::string("EDFlib refused the ") + what);
@@ -201,20 +207,27 @@ class PartFile {
     m_Handle = -1;
     if (closed != 0) Fail("cannot write " + m_Path);
   }
+  void WriteAt(std::int64_t offset, std::string_view bytes) const {
+    if (!m_File.WriteAt(std::uint64_t(offset), bytes)) Fail("cannot write " + m_Path);
+  }
   void Finish() {
+    if (!m_File.StillAt(m_Part)) Fail("cannot write " + m_Path + ": " + m_Part + " was replaced meanwhile");
     if (!RenameOver(m_Part, m_Path)) Fail("cannot write " + m_Path);
     m_Part.clear();
   }
 
  private:
+  // The part file, unless its name now belongs to another file.
   void Discard() {
     std::error_code ignored;
-    if (!m_Part.empty()) std::filesystem::remove(m_Part, ignored);
+    if (!m_Part.empty() && m_File.StillAt(m_Part)) std::filesystem::remove(m_Part, ignored);
   }
   std::string m_Path, m_Part;
+  FreshFile m_File;
   int m_Handle = -1;
 };
 
+// The start, in EDF's years 1985 to 2084; else EDFlib's earliest date and the recording field says why.
 void SetStart(const PartFile& file, const std::optional<std::chrono::system_clock::time_point>& start) {
   using namespace std::chrono;
   const year_month_day earliest{year(1985), January, day(1)};
@@ -229,7 +242,10 @@ void SetStart(const PartFile& file, const std::optional<std::chrono::system_cloc
              "start date");
   const auto subsecond = duration_cast<duration<std::int64_t, std::ratio<1, 10000000>>>(at - floor<seconds>(at));
   file.Check(edf_set_subsecond_starttime(file.Handle(), int(subsecond.count())), "start time");
-  if (!known) file.Check(edf_set_recording_additional(file.Handle(), "start date unknown"), "recording field");
+  if (!known)
+    file.Check(edf_set_recording_additional(file.Handle(),
+                                            start ? "start date outside EDF's years 1985-2084" : "start date unknown"),
+               "recording field");
 }
 
 void WriteHeader(const PartFile& file, const ExportSource& source, const std::vector<ChannelPlan>& plans,
@@ -243,7 +259,10 @@ void WriteHeader(const PartFile& file, const ExportSource& source, const std::ve
     file.Check(edf_set_digital_minimum(h, signal, int(plan.digitalLow)), "digital minimum");
     file.Check(edf_set_physical_maximum(h, signal, Parse(plan.physicalHigh)), "physical maximum");
     file.Check(edf_set_physical_minimum(h, signal, Parse(plan.physicalLow)), "physical minimum");
-    file.Check(edf_set_label(h, signal, AsciiField(source.channels[c].label, kLabelWidth).c_str()), "label");
+    // A data signal labelled as EDF's annotation signals would be taken for one.
+    std::string label = AsciiField(source.channels[c].label, kLabelWidth);
+    if (label == "EDF Annotations") label.back() = '_';
+    file.Check(edf_set_label(h, signal, label.c_str()), "label");
     file.Check(edf_set_physical_dimension(h, signal, AsciiField(source.channels[c].unit, kUnitWidth).c_str()), "unit");
   }
   file.Check(edf_set_datarecord_duration(h, shape.duration10us), "record duration");
@@ -288,31 +307,21 @@ void WriteSamples(const PartFile& file, const ExportSource& source, const std::v
         file.Check(edfwrite_digital_samples(file.Handle(), digital.data()), "samples");
       }
     }
-    if (progress) progress(double(record + count) / double(records));
+    if (progress) progress(0.5 + 0.5 * double(record + count) / double(records));
   }
 }
 
 // EDFlib writes the physical fields cut to 8 characters from its own rendering of the number; each
-// gets the text that was meant.
-void WritePhysicalFields(const std::string& path, const std::vector<ChannelPlan>& plans) {
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  char count[5] = {};
-  file.seekg(252);
-  file.read(count, 4);
-  const std::int64_t signals = std::atoll(count);
-  if (!file || signals < std::int64_t(plans.size())) Fail("cannot write " + path);
-  auto put = [&](std::int64_t offset, const std::string& text) {
-    std::string field = text;
-    field.resize(kNumberWidth, ' ');
-    file.seekp(std::streamoff(offset));
-    file.write(field.data(), std::streamsize(field.size()));
-  };
+// gets the text that was meant. The data signals come first, then the annotation signals.
+void WritePhysicalFields(const PartFile& file, const std::vector<ChannelPlan>& plans, std::int64_t signals) {
   const std::int64_t physicalMinimum = 256 + signals * (16 + 80 + 8), physicalMaximum = physicalMinimum + signals * 8;
   for (std::size_t c = 0; c < plans.size(); ++c) {
-    put(physicalMinimum + std::int64_t(c) * 8, plans[c].physicalLow);
-    put(physicalMaximum + std::int64_t(c) * 8, plans[c].physicalHigh);
+    std::string low = plans[c].physicalLow, high = plans[c].physicalHigh;
+    low.resize(kNumberWidth, ' ');
+    high.resize(kNumberWidth, ' ');
+    file.WriteAt(physicalMinimum + std::int64_t(c) * 8, low);
+    file.WriteAt(physicalMaximum + std::int64_t(c) * 8, high);
   }
-  if (!file.flush()) Fail("cannot write " + path);
 }
 
 }  // namespace
@@ -322,31 +331,39 @@ gdr::ExportReport ExportToEdf(const ExportSource& source, const std::string& pat
   const std::lock_guard lock(g_Exports);
   const std::int64_t channels = std::int64_t(source.channels.size());
   if (channels == 0 || source.points <= 0) Refuse("nothing to export: no channel or no data point");
+  if (channels + 1 > EDFLIB_MAXSIGNALS)
+    Refuse(std::to_string(channels) + " channels and an annotation signal are more than the " +
+           std::to_string(EDFLIB_MAXSIGNALS) + " signals of an EDF file");
   // The record's size allows for all the annotation signals a file may have.
+  const std::int64_t maxRecord = bdf ? 15728640 : 10485760;
   const std::optional<RecordShape> shape =
-      ChooseRecord(source.samplingInterval, channels, bdf ? 3 : 2, kMaxAnnotationSignals * kAnnotationBytes,
-                   bdf ? 15728640 : 10485760);
+      ChooseRecord(source.samplingInterval, channels, bdf ? 3 : 2, kMaxAnnotationSignals * kAnnotationBytes, maxRecord);
   if (!shape)
-    Refuse("no EDF data record holds a whole number of samples at a sampling interval of " +
-           Number(source.samplingInterval) + " us for " + std::to_string(channels) + " channels");
+    Refuse(ChooseRecord(source.samplingInterval, 0, 0, 0, maxRecord)
+               ? "the shortest data record that holds whole samples at a sampling interval of " +
+                     Number(source.samplingInterval) + " us is larger than EDF's " + std::to_string(maxRecord) +
+                     " bytes for " + std::to_string(channels) + " channels"
+               : "no EDF data record holds a whole number of samples at a sampling interval of " +
+                     Number(source.samplingInterval) + " us");
   const std::int64_t records = (source.points + shape->samples - 1) / shape->samples;
   const std::int64_t markers = std::int64_t(source.markers.size());
   const std::int64_t annotationSignals = std::max<std::int64_t>(1, (markers + records - 1) / records);
   if (annotationSignals > kMaxAnnotationSignals)
     Refuse(std::to_string(markers) + " markers are more than the " + std::to_string(records * kMaxAnnotationSignals) +
-           " annotations that " + std::to_string(records) + " data records can hold");
+           " annotations that " + std::to_string(records) + (records == 1 ? " data record" : " data records") +
+           " can hold");
   if (channels + annotationSignals > EDFLIB_MAXSIGNALS)
     Refuse(std::to_string(channels) + " channels and " + std::to_string(annotationSignals) +
            " annotation signals are more than the " + std::to_string(EDFLIB_MAXSIGNALS) + " signals of an EDF file");
 
   gdr::ExportReport report;
   report.paddedPoints = records * shape->samples - source.points;
-  const std::vector<ChannelStats> stats = Scan(source, report.paddedPoints > 0);
+  const std::vector<ChannelStats> stats = Scan(source, report.paddedPoints > 0, progress);
   std::vector<ChannelPlan> plans;
   for (std::int64_t c = 0; c < channels; ++c) {
     const ExportChannel& channel = source.channels[std::size_t(c)];
     const std::optional<ChannelPlan> integer =
-        IntegerPlan(channel, stats[std::size_t(c)], source.kind, bdf, report.notes);
+        IntegerPlan(channel, stats[std::size_t(c)], source.format, bdf, report.notes);
     plans.push_back(integer ? *integer : FloatPlan(channel, stats[std::size_t(c)], bdf, report.notes));
     report.steps.push_back(plans.back().integer ? double(channel.resolution) : plans.back().step);
   }
@@ -356,7 +373,7 @@ gdr::ExportReport ExportToEdf(const ExportSource& source, const std::string& pat
   report.cutTexts = WriteAnnotations(file, source);
   WriteSamples(file, source, plans, *shape, records, progress);
   file.Close();
-  WritePhysicalFields(file.Part(), plans);
+  WritePhysicalFields(file, plans, channels + annotationSignals);
   file.Finish();
   if (report.paddedPoints > 0)
     report.notes.push_back(std::to_string(report.paddedPoints) + " points of zeros complete the last data record");

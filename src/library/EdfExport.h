@@ -12,9 +12,6 @@
 
 namespace gdr::edf {
 
-// How the recording stores its samples: integers are written as the file's own digital values.
-enum class SampleKind { int16, uint16, packed12, floating };
-
 struct ExportChannel {
   std::string label, unit;  // UTF-8
   float resolution = 1;
@@ -27,9 +24,9 @@ struct ExportMarker {
 };
 
 struct ExportSource {
-  SampleKind kind = SampleKind::floating;
-  double samplingInterval = 0;  // µs
-  std::int64_t firstPoint = 0;  // the recording's number of the first exported point, for messages
+  SampleFormat format = SampleFormat::ieeeFloat32;  // integers are written as the file's own digital values
+  double samplingInterval = 0;                      // µs
+  std::int64_t firstPoint = 0;                      // the recording's number of the first exported point, for messages
   std::int64_t points = 0;
   std::vector<ExportChannel> channels;
   std::vector<ExportMarker> markers;

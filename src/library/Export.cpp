@@ -43,11 +43,7 @@ ExportReport ExportEdf(const Recording& recording, const std::string& path, cons
     for (std::size_t c = 0; c < recording.Channels().size(); ++c) channels.push_back(int(c));
 
   edf::ExportSource source;
-  const SampleFormat format = recording.Format();
-  source.kind = format == SampleFormat::int16         ? edf::SampleKind::int16
-                : format == SampleFormat::uint16      ? edf::SampleKind::uint16
-                : format == SampleFormat::int12Packed ? edf::SampleKind::packed12
-                                                      : edf::SampleKind::floating;
+  source.format = recording.Format();
   source.samplingInterval = recording.SamplingInterval();
   source.firstPoint = first;
   source.points = count;
@@ -55,12 +51,16 @@ ExportReport ExportEdf(const Recording& recording, const std::string& path, cons
     const Channel& channel = recording.Channels()[std::size_t(c)];
     source.channels.push_back({channel.name, channel.unit, float(channel.resolution)});
   }
-  // Markers of all channels and of the exported ones, within the range; the start is the first
-  // segment's date, moved to the first exported point.
-  for (const Marker& m : recording.Markers()) {
-    if (!source.start && m.type == "New Segment" && m.date)
-      source.start = *m.date + std::chrono::round<std::chrono::system_clock::duration>(
-                                   std::chrono::duration<double, std::micro>(double(first) * source.samplingInterval));
+  // Markers of all channels and of the exported ones, within the range. The start: the first segment's
+  // date, moved to the first exported point.
+  const std::vector<Marker>& markers = recording.Markers();
+  const auto segment =
+      std::find_if(markers.begin(), markers.end(), [](const Marker& m) { return m.type == "New Segment"; });
+  if (segment != markers.end() && segment->date)
+    source.start = *segment->date +
+                   std::chrono::round<std::chrono::system_clock::duration>(std::chrono::duration<double, std::micro>(
+                       double(first - segment->position) * source.samplingInterval));
+  for (const Marker& m : markers) {
     const bool exported = m.channel < 0 || std::find(channels.begin(), channels.end(), m.channel) != channels.end();
     if (exported && m.position >= first && m.position < first + count)
       source.markers.push_back({m.type, m.description, m.position - first, m.points});

@@ -30,13 +30,36 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool CreateFresh(const std::string& path) {
+bool FreshFile::Create(const std::string& path) {
   struct stat old {};
   if (::lstat(path.c_str(), &old) == 0 &&
       (!(S_ISREG(old.st_mode) || S_ISLNK(old.st_mode)) || old.st_uid != ::geteuid() || ::unlink(path.c_str()) != 0))
     return false;
-  const Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-  return file.Get() >= 0;
+  m_File = Descriptor(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  struct stat status {};
+  if (m_File.Get() < 0 || ::fstat(m_File.Get(), &status) != 0) return false;
+  m_Device = status.st_dev;
+  m_Inode = status.st_ino;
+  return true;
+}
+
+std::string FreshFile::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(m_File.Get()); }
+
+bool FreshFile::StillAt(const std::string& path) const {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_dev == m_Device &&
+         status.st_ino == m_Inode;
+}
+
+bool FreshFile::WriteAt(std::uint64_t offset, std::string_view bytes) const {
+  while (!bytes.empty()) {
+    const ssize_t written = ::pwrite(m_File.Get(), bytes.data(), bytes.size(), off_t(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(std::size_t(written));
+    offset += std::uint64_t(written);
+  }
+  return true;
 }
 
 #endif

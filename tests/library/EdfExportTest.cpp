@@ -135,10 +135,10 @@ std::string Slurp(const std::string& path) {
 }
 
 // A recording of `points` points whose sample of channel c at point p is values(p, c).
-ExportSource Synthetic(SampleKind kind, double interval, std::int64_t points, std::vector<ExportChannel> channels,
+ExportSource Synthetic(SampleFormat format, double interval, std::int64_t points, std::vector<ExportChannel> channels,
                        std::function<float(std::int64_t, std::size_t)> values) {
   ExportSource source;
-  source.kind = kind;
+  source.format = format;
   source.samplingInterval = interval;
   source.points = points;
   source.channels = std::move(channels);
@@ -158,7 +158,7 @@ TEST_F(EdfExportTest, IntegersAreWrittenAsTheFilesOwnWithExactPhysicalFields) {
   // 256 Hz, 600 points: the third record is completed with zeros. Both channels reach -2000 and 2000.
   const float resolutions[2] = {0.1f, 0.048828125f};
   ExportSource source = Synthetic(
-      SampleKind::int16, 3906.25, 600,
+      SampleFormat::int16, 3906.25, 600,
       {{"Fp1", "\xC2\xB5V", resolutions[0]}, {"O\xC3\xA9", "\xC2\xB5V", resolutions[1]}},
       [&](std::int64_t p, std::size_t c) {
         const std::int64_t stored = p == 1 ? -2000 : p == 2 ? 2000 : (p * 37 + std::int64_t(c) * 11) % 3999 - 1999;
@@ -218,7 +218,7 @@ TEST_F(EdfExportTest, IntegersAreWrittenAsTheFilesOwnWithExactPhysicalFields) {
 
 TEST_F(EdfExportTest, FloatsAreQuantisedWithinHalfAStep) {
   // A varying channel, a constant one, and an unsigned integer channel whose samples are no integers.
-  ExportSource source = Synthetic(SampleKind::uint16, 1000, 1000, {{"A", "mV", 1}, {"B", "mV", 1}, {"C", "", 0.5f}},
+  ExportSource source = Synthetic(SampleFormat::uint16, 1000, 1000, {{"A", "mV", 1}, {"B", "mV", 1}, {"C", "", 0.5f}},
                                   [](std::int64_t p, std::size_t c) {
                                     return c == 0 ? float(std::sin(double(p) / 7) * 123.456) : c == 1 ? 42.125f : 0.3f;
                                   });
@@ -241,7 +241,7 @@ TEST_F(EdfExportTest, FloatsAreQuantisedWithinHalfAStep) {
 }
 
 TEST_F(EdfExportTest, UnsignedIntegersAndMoreMarkersThanRecords) {
-  ExportSource source = Synthetic(SampleKind::uint16, 2000, 1000, {{"U", "uV", 0.25f}},
+  ExportSource source = Synthetic(SampleFormat::uint16, 2000, 1000, {{"U", "uV", 0.25f}},
                                   [](std::int64_t p, std::size_t) { return float(p * 65) * 0.25f; });
   for (std::int64_t i = 0; i < 5; ++i) source.markers.push_back({"Stimulus", "S" + std::to_string(i), i * 100, 1});
   const std::string path = dir.File("u.edf");
@@ -262,18 +262,18 @@ TEST_F(EdfExportTest, RefusalsLeaveAnExistingFileAsItWas) {
     std::string path, message;
     std::int32_t code = kInvalidArgument;
   };
-  ExportSource manyMarkers = Synthetic(SampleKind::int16, 1000, 1000, {{"A", "uV", 1}}, constant(1));
+  ExportSource manyMarkers = Synthetic(SampleFormat::int16, 1000, 1000, {{"A", "uV", 1}}, constant(1));
   manyMarkers.markers.assign(65, ExportMarker{"Comment", "x", 0, 1});
   Row rows[] = {
-      {Synthetic(SampleKind::floating, 1000, 10, {{"A", "uV", 1}},
+      {Synthetic(SampleFormat::ieeeFloat32, 1000, 10, {{"A", "uV", 1}},
                  [](std::int64_t p, std::size_t) { return p == 7 ? NAN : 1.0f; }),
        "", "channel A, point 7: the sample is not a number, which EDF cannot hold"},
-      {Synthetic(SampleKind::floating, 1000, 10, {{"A", "uV", 1}}, constant(-1e9f)), "",
+      {Synthetic(SampleFormat::ieeeFloat32, 1000, 10, {{"A", "uV", 1}}, constant(-1e9f)), "",
        "channel A: samples as large as -1e+09 do not fit into EDF's 8-character physical fields"},
-      {Synthetic(SampleKind::floating, 3.14159265358979, 10, {{"A", "uV", 1}}, constant(1)), "",
-       "no EDF data record holds a whole number of samples at a sampling interval of 3.14159 us for 1 channels"},
-      {std::move(manyMarkers), "", "65 markers are more than the 64 annotations that 1 data records can hold"},
-      {Synthetic(SampleKind::int16, 1000, 10, {{"A", "uV", 1}}, constant(1)), "missing/out.edf",
+      {Synthetic(SampleFormat::ieeeFloat32, 3.14159265358979, 10, {{"A", "uV", 1}}, constant(1)), "",
+       "no EDF data record holds a whole number of samples at a sampling interval of 3.14159 us"},
+      {std::move(manyMarkers), "", "65 markers are more than the 64 annotations that 1 data record can hold"},
+      {Synthetic(SampleFormat::int16, 1000, 10, {{"A", "uV", 1}}, constant(1)), "missing/out.edf",
        "cannot write " + dir.File("missing/out.edf"), std::int32_t(0x80004005)},
   };
   const std::string existing = dir.Write("out.edf", "old");
@@ -326,6 +326,41 @@ TEST_F(EdfExportTest, EveryLayoutReadsBackAsTheRecordingReads) {
         }
       }
     }
+  }
+}
+
+// A part of the example recording: its start moves with the range, and only the markers of all channels
+// and of the exported ones within the range become annotations, with their onsets from the range's start.
+TEST_F(EdfExportTest, ARangeOfChannelsKeepsItsMarkersAndStart) {
+  const Recording recording = Recording::Open(std::string(GDR_EXAMPLE_DIR) + "/example.shdr");
+  ExportOptions options;
+  options.first = 1000;  // 2 s at 500 Hz
+  options.count = 20000;
+  options.channels = {5, 0};
+  const std::string path = dir.File("part.edf");
+  ExportEdf(recording, path, options);
+  EdfFile file(path);
+  ASSERT_GE(file.handle, 0);
+  const Marker& segment = recording.Markers()[0];
+  ASSERT_TRUE(segment.date.has_value());
+  using namespace std::chrono;
+  const auto start = *segment.date + seconds(2);
+  const auto day = floor<days>(start);
+  const hh_mm_ss<system_clock::duration> time(start - day);
+  const edf_hdr_struct& h = *file.header;
+  EXPECT_EQ(std::tie(h.starttime_hour, h.starttime_minute, h.starttime_second),
+            std::make_tuple(int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())));
+  std::vector<std::pair<long long, std::string>> expected;
+  for (const Marker& m : recording.Markers())
+    if ((m.channel < 0 || m.channel == 0 || m.channel == 5) && m.position >= 1000 && m.position < 21000)
+      expected.emplace_back((m.position - 1000) * 20000LL,
+                            m.description.empty() ? m.type : m.type + ": " + m.description);
+  ASSERT_EQ(h.annotations_in_file, std::int64_t(expected.size()));
+  ASSERT_FALSE(expected.empty());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    edf_annotation_struct a{};
+    ASSERT_EQ(edf_get_annotation(file.handle, int(i), &a), 0);
+    EXPECT_EQ(std::make_pair(a.onset, std::string(a.annotation)), expected[i]);
   }
 }
 

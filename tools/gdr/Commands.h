@@ -37,6 +37,7 @@ struct ExportArguments {
   std::int64_t from = 0;
   std::optional<std::int64_t> count;
   std::string channels;
+  bool confine = false;
 };
 
 int RunInfo(const InfoOptions& options);

@@ -74,6 +74,7 @@ void AddExport(CLI::App& app, ExportArguments& o, int& status) {
   exporting->add_option("--from", o.from, "First data point (from 0)")->default_val(0);
   exporting->add_option("--count", o.count, "Number of data points (default: to the end)");
   exporting->add_option("--channels", o.channels, "Channels by number or name, comma-separated (default: all)");
+  exporting->add_flag("--confine", o.confine, kConfineHelp);
   exporting->callback([&] { status = RunExport(o); });
 }
 

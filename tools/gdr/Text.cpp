@@ -113,11 +113,12 @@ std::string NamedFileBeyondAnsi(const std::string& header) {
 Progress::Progress(std::int64_t total) : m_Total(total), m_Shown(isatty(2) && total > 0) {}
 
 Progress::~Progress() {
-  if (m_Shown) std::fprintf(stderr, "\n");
+  if (m_Drawn) std::fprintf(stderr, "\n");
 }
 
 void Progress::Update(std::int64_t done) const {
   if (!m_Shown) return;
+  m_Drawn = true;
   const int width = 40, filled = int(width * done / m_Total);
   std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(std::size_t(filled), '#').c_str(),
                std::string(std::size_t(width - filled), ' ').c_str(), int(100 * done / m_Total));

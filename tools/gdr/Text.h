@@ -40,7 +40,8 @@ void WriteJsonArray(std::FILE* out, std::size_t size, const std::function<nlohma
 // One line on stderr: "gdr: " and the text, with its controls escaped.
 void Complain(const std::string& text);
 
-// A progress bar on stderr when it is a terminal: Update(done) of `total`.
+// A progress bar on stderr when it is a terminal: Update(done) of `total`. The line it drew ends when
+// it goes.
 class Progress {
  public:
   explicit Progress(std::int64_t total);
@@ -52,4 +53,5 @@ class Progress {
  private:
   std::int64_t m_Total;
   bool m_Shown;
+  mutable bool m_Drawn = false;
 };
