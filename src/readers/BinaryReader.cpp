@@ -215,10 +215,19 @@ void ScaleRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBy
   ScaleRowsBody<Number>(rows, rowCount, rowBytes, out, numbers, scales);
 }
 
-// A run of numbers, each times the same scale.
+// A run of numbers, each times the same scale. A cache line at a time, with the line eight ahead
+// asked for meanwhile: a run straight from a file's cached pages starts far from the processor,
+// and the hardware's prefetching alone starts too late for runs as short as a window's.
 template <typename Number>
 void ScaleRun(const std::uint8_t* numbers, std::size_t count, float scale, float* out) {
-  for (std::size_t i = 0; i < count; ++i) out[i] = Number::Load(numbers + i * Number::kSize) * scale;
+  constexpr std::size_t kLine = 64 / Number::kSize, kAhead = 8 * 64;
+  for (std::size_t i = 0; i < kAhead; i += 64) __builtin_prefetch(numbers + i);
+  std::size_t i = 0;
+  for (; i + kLine <= count; i += kLine) {
+    __builtin_prefetch(numbers + i * Number::kSize + kAhead);
+    for (std::size_t k = i; k < i + kLine; ++k) out[k] = Number::Load(numbers + k * Number::kSize) * scale;
+  }
+  for (; i < count; ++i) out[i] = Number::Load(numbers + i * Number::kSize) * scale;
 }
 
 // Copies a run of `points` × `values` numbers into rows `rowFloats` apart, `values` numbers a row.
@@ -314,13 +323,18 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
     const std::size_t run = points * values;  // a channel's numbers in the tile
     float* tile = block + std::size_t(first) * blockRow;
     // A selected channel's numbers at the tile's points, from its window, decoded as one straight run.
+    auto runPosition = [&](std::size_t j) {
+      return ToFilePosition(Int128(m_Layout.m_DataOffset) + m_Layout.m_ChannelOffset +
+                            Int128(selection.Channel(j)) * m_nChannelStride + Int128(position + first) * pointBytes);
+    };
     auto decodeRun = [&](std::size_t j, float* out) {
       const LONG channel = selection.Channel(j);
-      const Int128 channelStart =
-          Int128(m_Layout.m_DataOffset) + m_Layout.m_ChannelOffset + Int128(channel) * m_nChannelStride;
-      const std::uint8_t* buffer =
-          FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes), run * Number::kSize,
-                     std::uint64_t(count - first) * pointBytes, selection.count);
+      const std::uint8_t* buffer = FetchAhead(channel, runPosition(j), run * Number::kSize,
+                                              std::uint64_t(count - first) * pointBytes, selection.count);
+      // The next channel's first bytes asked for while this one decodes.
+      if (j + 1 < selection.count)
+        if (const std::uint8_t* next = Viewed(runPosition(j + 1), run * Number::kSize))
+          for (std::size_t i = 0; i < run * Number::kSize; i += 64) __builtin_prefetch(next + i);
       ScaleRun<Number>(buffer, run, Resolution(channel), out);
     };
     if (blockRow == 1) {
