@@ -14,7 +14,8 @@ constexpr int kWindowReads = 2000;
 
 // The times in µs, sorted, of `reads` reads of `window` points of the listed channels (null: all) at
 // positions drawn the same way for every reader.
-std::vector<double> RandomWindowTimes(CIntervalReader& reader, LONG window, int reads, const std::vector<LONG>* channels);
+std::vector<double> RandomWindowTimes(CIntervalReader& reader, LONG window, int reads,
+                                      const std::vector<LONG>* channels);
 // The same for a memcpy of `bytes` from random positions of a buffer too large for the caches.
 std::vector<double> MemcpyTimes(std::size_t bytes, int reads);
 // The value below which a fraction `q` of the sorted times lie.

@@ -116,7 +116,8 @@ void ReadWindows(benchmark::State& state, const BinaryCase& binary, int channels
 
 void BM_Window_Memcpy(benchmark::State& state) {
   for (auto _ : state)
-    Report(state, bench::MemcpyTimes(std::size_t(bench::kWindowPoints) * kChannels * sizeof(float), bench::kWindowReads));
+    Report(state,
+           bench::MemcpyTimes(std::size_t(bench::kWindowPoints) * kChannels * sizeof(float), bench::kWindowReads));
 }
 void BM_Window_MuxInt16(benchmark::State& state) { ReadWindows(state, kMuxInt16, kChannels); }
 void BM_Window_VecInt16(benchmark::State& state) { ReadWindows(state, kVecInt16, kChannels); }

@@ -151,8 +151,8 @@ void CBinaryReader::KeepWindowsOf(const Selection& selection) {
   std::erase_if(m_Windows, [&](const auto& entry) { return !std::ranges::binary_search(selected, entry.first); });
 }
 
-const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t position, std::size_t size, std::uint64_t rest,
-                                              std::size_t sharing) {
+const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t position, std::size_t size,
+                                              std::uint64_t rest, std::size_t sharing) {
   // The windows of one read stay within 4 MB together, so that they are still in the cache when
   // the next pages are decoded from them; a window is at least as long as the request.
   constexpr std::uint64_t kAllWindows = 4u << 20, kLargestWindow = 256u << 10;
