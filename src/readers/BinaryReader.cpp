@@ -373,8 +373,9 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
       }
     return;
   }
-  // Rows per chunk: about kChunkBytes of unpacked floats, still in the cache when they are scaled.
-  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / (sizeof(float) * rowNumbers)));
+  // Rows per chunk: about 32 KB of unpacked floats, still in the first-level cache when they are scaled.
+  constexpr std::uint64_t kUnpackedBytes = 32 * 1024;
+  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kUnpackedBytes / (sizeof(float) * rowNumbers)));
   for (std::int64_t first = position; first < end; first += chunkRows) {
     const std::int64_t rows = std::min(chunkRows, end - first);
     const float* numbers = UnpackNumbers(Int128(first) * rowNumbers, std::size_t(Int128(rows) * rowNumbers));
