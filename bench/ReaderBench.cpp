@@ -122,6 +122,7 @@ void BM_Window_Memcpy(benchmark::State& state) {
 void BM_Window_MuxInt16(benchmark::State& state) { ReadWindows(state, kMuxInt16, kChannels); }
 void BM_Window_VecInt16(benchmark::State& state) { ReadWindows(state, kVecInt16, kChannels); }
 void BM_Window_VecInt16_1Channel(benchmark::State& state) { ReadWindows(state, kVecInt16, 1); }
+void BM_Window_MuxInt16_1Channel(benchmark::State& state) { ReadWindows(state, kMuxInt16, 1); }
 void BM_Window_MuxFloat(benchmark::State& state) { ReadWindows(state, kMuxFloat, kChannels); }
 void BM_Window_MuxSegInt16(benchmark::State& state) { ReadWindows(state, kMuxSegments, kChannels); }
 void BM_Window_MuxPacked12(benchmark::State& state) { ReadWindows(state, kPacked, kChannels); }
@@ -168,6 +169,7 @@ BENCHMARK(BM_Window_Memcpy)->Iterations(1);
 BENCHMARK(BM_Window_MuxInt16)->Iterations(1);
 BENCHMARK(BM_Window_VecInt16)->Iterations(1);
 BENCHMARK(BM_Window_VecInt16_1Channel)->Iterations(1);
+BENCHMARK(BM_Window_MuxInt16_1Channel)->Iterations(1);
 BENCHMARK(BM_Window_MuxFloat)->Iterations(1);
 BENCHMARK(BM_Window_MuxSegInt16)->Iterations(1);
 BENCHMARK(BM_Window_MuxPacked12)->Iterations(1);

@@ -244,11 +244,15 @@ void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowB
                 std::size_t values, const std::size_t* offsets, const float* scales) {
   constexpr std::size_t s = Number::kSize;
   if (!offsets) return ScaleRows<Number>(rows, rowCount, rowBytes, out, selected * values, scales);
-  for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes)
+  // The first selected number of the row sixteen ahead asked for meanwhile: rows read straight from
+  // a file's cached pages are far from the processor, and strided reads defeat its own prefetching.
+  for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes) {
+    __builtin_prefetch(rows + 16 * rowBytes + offsets[0] * s);
     for (std::size_t j = 0; j < selected; ++j) {
       const std::uint8_t* number = rows + offsets[j] * s;
       for (std::size_t k = 0; k < values; ++k) *out++ = Number::Load(number + k * s) * scales[j];
     }
+  }
 }
 
 }  // namespace
