@@ -326,7 +326,8 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
     const std::size_t points = std::size_t(std::min<std::int64_t>(tilePoints, count - first));
     const std::size_t run = points * values;  // a channel's numbers in the tile
     float* tile = block + std::size_t(first) * blockRow;
-    // A selected channel's numbers at the tile's points, from its window, decoded as one straight run.
+    // A selected channel's numbers at the tile's points, from the view or its window, decoded as one
+    // straight run.
     auto runPosition = [&](std::size_t j) {
       return ToFilePosition(Int128(m_Layout.m_DataOffset) + m_Layout.m_ChannelOffset +
                             Int128(selection.Channel(j)) * m_nChannelStride + Int128(position + first) * pointBytes);
