@@ -1,5 +1,6 @@
 // The component's side of bench/compare: reads a recording through the sample readers as a host
-// pages it, and measures the machine's limits on the same bytes. Prints one JSON object.
+// pages it and as a viewer jumps through it, and measures the machine's limits on the same bytes.
+// Prints one JSON object.
 //   compare_reader HEADER REPETITIONS
 #include <algorithm>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "RandomWindows.h"
 #include "contract/DataType.h"
 #include "header/HeaderFile.h"
 #include "platform/ComRuntime.h"
@@ -90,6 +92,17 @@ int main(int argc, char** argv) {
                     ReadFileAt(file, at, chunk.data(), chunk.size());
                 })));
     CloseHandle(file);
+    // Windows of 2 s at random positions: all channels, one channel, and a memcpy of the block.
+    auto window = [&](const char* name, const std::vector<double>& times) {
+      std::printf(", \"%s_median_us\": %.1f, \"%s_p90_us\": %.1f", name, bench::Quantile(times, 0.5), name,
+                  bench::Quantile(times, 0.9));
+    };
+    const auto reader = OpenReader(header);
+    window("window_all", bench::RandomWindowTimes(*reader, bench::kWindowPoints, bench::kWindowReads, nullptr));
+    window("window_1", bench::RandomWindowTimes(*reader, bench::kWindowPoints, bench::kWindowReads, &one));
+    window("window_memcpy",
+           bench::MemcpyTimes(std::size_t(bench::kWindowPoints) * std::size_t(channels) * sizeof(float),
+                              bench::kWindowReads));
   }
   std::printf("}\n");
   return 0;

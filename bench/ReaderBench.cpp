@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BenchData.h"
+#include "RandomWindows.h"
 #include "header/HeaderCodes.h"
 #include "platform/ComRuntime.h"
 #include "readers/AsciiReader.h"
@@ -99,6 +100,33 @@ void BM_MuxFloat_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kMu
 void BM_MuxSegInt16_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kMuxSegments, kChannels, kPage); }
 void BM_MuxPacked12_AllChannels_Paged(benchmark::State& state) { ReadAll(state, kPacked, kChannels, kPage); }
 
+// Windows of 2 s at random positions, as a viewer jumps: the median and 90th percentile of single reads.
+void Report(benchmark::State& state, const std::vector<double>& times) {
+  state.counters["median_us"] = bench::Quantile(times, 0.5);
+  state.counters["p90_us"] = bench::Quantile(times, 0.9);
+}
+
+void ReadWindows(benchmark::State& state, const BinaryCase& binary, int channels) {
+  const std::unique_ptr<CIntervalReader> reader = OpenBinary(binary);
+  const std::vector<LONG> one = {kChannels / 2};
+  for (auto _ : state)
+    Report(state, bench::RandomWindowTimes(*reader, bench::kWindowPoints, bench::kWindowReads,
+                                           channels == kChannels ? nullptr : &one));
+}
+
+void BM_Window_Memcpy(benchmark::State& state) {
+  for (auto _ : state)
+    Report(state,
+           bench::MemcpyTimes(std::size_t(bench::kWindowPoints) * kChannels * sizeof(float), bench::kWindowReads));
+}
+void BM_Window_MuxInt16(benchmark::State& state) { ReadWindows(state, kMuxInt16, kChannels); }
+void BM_Window_VecInt16(benchmark::State& state) { ReadWindows(state, kVecInt16, kChannels); }
+void BM_Window_VecInt16_1Channel(benchmark::State& state) { ReadWindows(state, kVecInt16, 1); }
+void BM_Window_MuxInt16_1Channel(benchmark::State& state) { ReadWindows(state, kMuxInt16, 1); }
+void BM_Window_MuxFloat(benchmark::State& state) { ReadWindows(state, kMuxFloat, kChannels); }
+void BM_Window_MuxSegInt16(benchmark::State& state) { ReadWindows(state, kMuxSegments, kChannels); }
+void BM_Window_MuxPacked12(benchmark::State& state) { ReadWindows(state, kPacked, kChannels); }
+
 // ASCII: a fresh reader each time, so that indexing the text is part of the cost.
 void ReadAscii(benchmark::State& state, LONG page) {
   constexpr int kAsciiChannels = 8;
@@ -137,6 +165,14 @@ BENCHMARK(BM_VecInt16_1Channel_Paged)->Unit(benchmark::kMillisecond)->UseRealTim
 BENCHMARK(BM_MuxFloat_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MuxSegInt16_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MuxPacked12_AllChannels_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Window_Memcpy)->Iterations(1);
+BENCHMARK(BM_Window_MuxInt16)->Iterations(1);
+BENCHMARK(BM_Window_VecInt16)->Iterations(1);
+BENCHMARK(BM_Window_VecInt16_1Channel)->Iterations(1);
+BENCHMARK(BM_Window_MuxInt16_1Channel)->Iterations(1);
+BENCHMARK(BM_Window_MuxFloat)->Iterations(1);
+BENCHMARK(BM_Window_MuxSegInt16)->Iterations(1);
+BENCHMARK(BM_Window_MuxPacked12)->Iterations(1);
 BENCHMARK(BM_Ascii_OneRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Ascii_Paged)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,5 +1,6 @@
 """The peer of bench/compare: what a user of numpy writes to read the same recording, doing the same
-work (pages of one second, channel selections, float32 results scaled by the resolutions).
+work (pages of one second, channel selections, windows at random positions, float32 results scaled
+by the resolutions).
 numpy_peer.py INFO_JSON REPETITIONS SAMPLE_F32 [MEGABYTES] prints one JSON object of MB/s figures,
 measured on the first MEGABYTES of a binary data file (default: all of it)."""
 import json
@@ -110,6 +111,17 @@ def main(info_path, repetitions, sample_path, megabytes=None):
         out["one_read"] = rate(median_seconds(repetitions, lambda: whole(0, p, everything)))
         out["paged_4"] = rate(median_seconds(repetitions, lambda: paged(four)))
         out["paged_1"] = rate(median_seconds(repetitions, lambda: paged(one)))
+        # Windows of 2 s at random positions, as a viewer jumps: a slice of the memory map, converted
+        # and scaled; the median and 90th percentile of single reads in µs.
+        window = min(p, 2 * page)
+        positions = np.random.default_rng(21).integers(0, p - window + 1, size=2000)
+        for name, cols in [("window_all", everything), ("window_1", one)]:
+            times = []
+            for a in positions:
+                start = time.perf_counter()
+                whole(int(a), int(a) + window, cols)
+                times.append((time.perf_counter() - start) * 1e6)
+            out[f"{name}_median_us"], out[f"{name}_p90_us"] = np.percentile(times, [50, 90]).tolist()
         sample = paging(page, 2 * page, everything).ravel()
         if not np.array_equal(sample, whole(page, 2 * page, everything).ravel()):
             sample = sample[:0]  # the two ways disagree: reported as unequal

@@ -1,9 +1,11 @@
 #include "platform/DataFile.h"
 
 #include <algorithm>
+#include <cstdint>
 
 // The Windows build reads through the system's files; this is their stand-in on POSIX.
 #if !defined(_WIN32)
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,7 +53,23 @@ FileVersion GetFileVersion(HANDLE file) {
           std::uint64_t(status.st_ino), std::uint64_t(status.st_dev)};
 }
 
+bool FileView::Map(HANDLE file, std::uint64_t size) {
+  if (m_pData || file == INVALID_HANDLE_VALUE || size == 0 || size > std::uint64_t(PTRDIFF_MAX)) return false;
+  void* view = ::mmap(nullptr, std::size_t(size), PROT_READ, MAP_SHARED, Descriptor(file), 0);
+  if (view == MAP_FAILED) return false;
+  m_pData = static_cast<const std::uint8_t*>(view);
+  m_nSize = size;
+  return true;
+}
+
+FileView::~FileView() {
+  if (m_pData) ::munmap(const_cast<std::uint8_t*>(m_pData), std::size_t(m_nSize));
+}
+
 #else
+
+bool FileView::Map(HANDLE, std::uint64_t) { return false; }
+FileView::~FileView() = default;
 
 FileVersion GetFileVersion(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info{};

@@ -45,3 +45,23 @@ FileVersion GetFileVersion(HANDLE file);
 
 // Reads `count` bytes at `position` in as many calls as needed; answers how many arrived.
 std::uint64_t ReadFileAt(HANDLE file, std::uint64_t position, void* buffer, std::uint64_t count);
+
+// A read-only view of the first bytes of an open file, where decoding straight from the file's
+// cached pages is quicker than copying them out (POSIX; the Windows build keeps positioned reads).
+// A view's bytes past the file's current size must not be touched: where another process shrank
+// the file, that faults (SIGBUS), so the user checks the size (GetFileVersion) before each read.
+class FileView {
+ public:
+  FileView() = default;
+  ~FileView();
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+  // Maps the first `size` bytes of the file; false, and no view, where it cannot.
+  bool Map(HANDLE file, std::uint64_t size);
+  const std::uint8_t* Data() const { return m_pData; }
+
+ private:
+  const std::uint8_t* m_pData = nullptr;
+  std::uint64_t m_nSize = 0;
+};

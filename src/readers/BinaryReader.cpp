@@ -39,6 +39,7 @@ HRESULT CBinaryReader::Open(std::string_view dataFile, std::int32_t channels, st
   if (m_hFile == INVALID_HANDLE_VALUE) return m_OpenResult = GDR_E_DATA_FILE;
   // No byte past this size is read: a pseudo-file that reports 0 bytes reads as nothing.
   m_nFileSize = GetFileVersion(m_hFile).size;
+  m_View.Map(m_hFile, m_nFileSize);  // where it cannot, every read is a positioned read
 
   m_pfnDecode = ChooseDecoder(layout);
   if (!m_pfnDecode || !HasValidLayout()) return m_OpenResult = E_FAIL;
@@ -98,7 +99,10 @@ bool CBinaryReader::HasValidLayout() const {
 
 HRESULT CBinaryReader::ReadInterval(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount) {
   return ReadWith(position, count, block, channels, channelCount, [&](float* data, const Selection& selection) {
-    if (count > 0 && selection.count > 0) std::invoke(m_pfnDecode, this, position, count, data, selection);
+    if (count == 0 || selection.count == 0) return;
+    // The view's bytes that this read may touch: none past the file's size now.
+    m_nViewable = m_View.Data() ? std::min(m_nFileSize, GetFileVersion(m_hFile).size) : 0;
+    std::invoke(m_pfnDecode, this, position, count, data, selection);
   });
 }
 
@@ -118,7 +122,12 @@ void CBinaryReader::PlanSelection(const Selection& selection) {
   }
 }
 
+const std::uint8_t* CBinaryReader::Viewed(std::uint64_t position, std::size_t size) const {
+  return position <= m_nViewable && size <= m_nViewable - position ? m_View.Data() + position : nullptr;
+}
+
 const std::uint8_t* CBinaryReader::Fetch(std::uint64_t position, std::size_t size) {
+  if (const std::uint8_t* viewed = Viewed(position, size)) return viewed;
   m_Buffer.Resize(size);
   const std::uint64_t got = ReadAt(position, m_Buffer.Data(), size);
   std::memset(m_Buffer.Data() + got, 0, size - std::size_t(got));
@@ -143,21 +152,28 @@ void CBinaryReader::KeepWindowsOf(const Selection& selection) {
 }
 
 const std::uint8_t* CBinaryReader::FetchAhead(LONG channel, std::uint64_t position, std::size_t size,
-                                              std::size_t sharing) {
+                                              std::uint64_t rest, std::size_t sharing) {
   // The windows of one read stay within 4 MB together, so that they are still in the cache when
   // the next pages are decoded from them; a window is at least as long as the request.
   constexpr std::uint64_t kAllWindows = 4u << 20, kLargestWindow = 256u << 10;
+  if (const std::uint8_t* viewed = Viewed(position, size)) return viewed;
   if (position == std::numeric_limits<std::uint64_t>::max()) return Fetch(position, size);
   std::unique_ptr<Window>& window = m_Windows[channel];
   if (!window) window = std::make_unique<Window>();
   if (position < window->start || position - window->start + size > window->size) {
-    const std::size_t length =
-        std::max<std::size_t>(size, std::size_t(std::min<std::uint64_t>(kLargestWindow, kAllWindows / sharing)));
-    window->bytes.Resize(length);
-    const std::uint64_t got = ReadAt(position, window->bytes.Data(), length);
-    std::memset(window->bytes.Data() + got, 0, length - std::size_t(got));
+    // What the read still needs of the channel; more only while reads continue where the window
+    // ends, the window then doubling (as a kernel's read-ahead does), so that a jump costs no more
+    // than it reads.
+    const std::uint64_t room = std::min(kLargestWindow, kAllWindows / sharing);
+    std::uint64_t length = std::min(rest, room);
+    if (position >= window->start && position - window->start <= window->size)
+      length = std::max(length, std::min<std::uint64_t>(room, 2 * std::uint64_t(window->size)));
+    length = std::max<std::uint64_t>(length, size);
+    window->bytes.Resize(std::size_t(length));
+    const std::uint64_t got = ReadAt(position, window->bytes.Data(), std::size_t(length));
+    std::memset(window->bytes.Data() + got, 0, std::size_t(length - got));
     window->start = position;
-    window->size = length;
+    window->size = std::size_t(length);
   }
   return window->bytes.Data() + (position - window->start);
 }
@@ -199,10 +215,19 @@ void ScaleRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBy
   ScaleRowsBody<Number>(rows, rowCount, rowBytes, out, numbers, scales);
 }
 
-// A run of numbers, each times the same scale.
+// A run of numbers, each times the same scale. A cache line at a time, with the line eight ahead
+// asked for meanwhile: a run straight from a file's cached pages starts far from the processor,
+// and the hardware's prefetching alone starts too late for runs as short as a window's.
 template <typename Number>
 void ScaleRun(const std::uint8_t* numbers, std::size_t count, float scale, float* out) {
-  for (std::size_t i = 0; i < count; ++i) out[i] = Number::Load(numbers + i * Number::kSize) * scale;
+  constexpr std::size_t kLine = 64 / Number::kSize, kAhead = 8 * 64;
+  for (std::size_t i = 0; i < kAhead; i += 64) __builtin_prefetch(numbers + i);
+  std::size_t i = 0;
+  for (; i + kLine <= count; i += kLine) {
+    __builtin_prefetch(numbers + i * Number::kSize + kAhead);
+    for (std::size_t k = i; k < i + kLine; ++k) out[k] = Number::Load(numbers + k * Number::kSize) * scale;
+  }
+  for (; i < count; ++i) out[i] = Number::Load(numbers + i * Number::kSize) * scale;
 }
 
 // Copies a run of `points` × `values` numbers into rows `rowFloats` apart, `values` numbers a row.
@@ -219,11 +244,15 @@ void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowB
                 std::size_t values, const std::size_t* offsets, const float* scales) {
   constexpr std::size_t s = Number::kSize;
   if (!offsets) return ScaleRows<Number>(rows, rowCount, rowBytes, out, selected * values, scales);
-  for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes)
+  // The first selected number of the row sixteen ahead asked for meanwhile: rows read straight from
+  // a file's cached pages are far from the processor, and strided reads defeat its own prefetching.
+  for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes) {
+    __builtin_prefetch(rows + 16 * rowBytes + offsets[0] * s);
     for (std::size_t j = 0; j < selected; ++j) {
       const std::uint8_t* number = rows + offsets[j] * s;
       for (std::size_t k = 0; k < values; ++k) *out++ = Number::Load(number + k * s) * scales[j];
     }
+  }
 }
 
 }  // namespace
@@ -297,35 +326,36 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
     const std::size_t points = std::size_t(std::min<std::int64_t>(tilePoints, count - first));
     const std::size_t run = points * values;  // a channel's numbers in the tile
     float* tile = block + std::size_t(first) * blockRow;
-    // A selected channel's numbers at the tile's points, from its window, decoded as one straight run.
+    // A selected channel's numbers at the tile's points, from the view or its window, decoded as one
+    // straight run.
+    auto runPosition = [&](std::size_t j) {
+      return ToFilePosition(Int128(m_Layout.m_DataOffset) + m_Layout.m_ChannelOffset +
+                            Int128(selection.Channel(j)) * m_nChannelStride + Int128(position + first) * pointBytes);
+    };
     auto decodeRun = [&](std::size_t j, float* out) {
       const LONG channel = selection.Channel(j);
-      const Int128 channelStart =
-          Int128(m_Layout.m_DataOffset) + m_Layout.m_ChannelOffset + Int128(channel) * m_nChannelStride;
-      const std::uint8_t* buffer =
-          FetchAhead(channel, ToFilePosition(channelStart + Int128(position + first) * pointBytes), run * Number::kSize,
-                     selection.count);
+      const std::uint8_t* buffer = FetchAhead(channel, runPosition(j), run * Number::kSize,
+                                              std::uint64_t(count - first) * pointBytes, selection.count);
+      // The next channel's first bytes asked for while this one decodes.
+      if (j + 1 < selection.count)
+        if (const std::uint8_t* next = Viewed(runPosition(j + 1), run * Number::kSize))
+          for (std::size_t i = 0; i < run * Number::kSize; i += 64) __builtin_prefetch(next + i);
       ScaleRun<Number>(buffer, run, Resolution(channel), out);
     };
     if (blockRow == 1) {
       decodeRun(0, tile);
       continue;
     }
-    // Four channels of one number a point at a time: each decoded into a run of its own, then the
-    // four runs interleaved into the tile's rows. Other channels: a run each, placed into the rows.
-    m_Unpacked.Resize((values == 1 ? 4 : 1) * run);
-    std::size_t j = 0;
-    if (values == 1)
-      for (; j + 4 <= selection.count; j += 4) {
-        const float* runs[4];
-        for (std::size_t i = 0; i < 4; ++i) {
-          float* out = m_Unpacked.Data() + i * run;
-          decodeRun(j + i, out);
-          runs[i] = out;
-        }
-        InterleaveFour(runs, points, tile + j, blockRow);
-      }
-    for (; j < selection.count; ++j) {
+    // One number a point: every channel decoded into a run of its own, then the runs interleaved
+    // into the tile's rows. More numbers a point: a run at a time, placed into the rows.
+    if (values == 1) {
+      m_Unpacked.Resize(selection.count * run);
+      for (std::size_t j = 0; j < selection.count; ++j) decodeRun(j, m_Unpacked.Data() + j * run);
+      InterleaveRuns(m_Unpacked.Data(), run, selection.count, points, tile, blockRow);
+      continue;
+    }
+    m_Unpacked.Resize(run);
+    for (std::size_t j = 0; j < selection.count; ++j) {
       decodeRun(j, m_Unpacked.Data());
       PlaceRun(m_Unpacked.Data(), points, values, tile + j * values, blockRow);
     }
@@ -348,8 +378,9 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
       }
     return;
   }
-  // Rows per chunk: about kChunkBytes of unpacked floats, still in the cache when they are scaled.
-  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / (sizeof(float) * rowNumbers)));
+  // Rows per chunk: about 32 KB of unpacked floats, still in the first-level cache when they are scaled.
+  constexpr std::uint64_t kUnpackedBytes = 32 * 1024;
+  const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kUnpackedBytes / (sizeof(float) * rowNumbers)));
   for (std::int64_t first = position; first < end; first += chunkRows) {
     const std::int64_t rows = std::min(chunkRows, end - first);
     const float* numbers = UnpackNumbers(Int128(first) * rowNumbers, std::size_t(Int128(rows) * rowNumbers));

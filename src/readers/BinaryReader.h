@@ -1,8 +1,9 @@
 #pragma once
 // Reads binary data files: 32-bit floats, signed or unsigned 16-bit integers in either byte order, or
 // packed 12-bit integers; multiplexed (rows of all channels, optionally in segments with headers) or
-// vectorized (each channel's points in one run). Each read fetches the file bytes it needs with
-// positioned reads in bounded chunks and decodes them in one pass, with the decoder chosen by Open.
+// vectorized (each channel's points in one run). Each read decodes the file bytes it needs in one
+// pass, with the decoder chosen by Open: straight from a view of the file where the platform maps
+// it, else fetched with positioned reads in bounded chunks.
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -59,12 +60,17 @@ class CBinaryReader : public CIntervalReader {
   std::uint64_t RowPosition(std::int64_t row) const;
   // Reads up to `size` bytes at a position, none past the file's size at Open; answers how many arrived.
   std::uint64_t ReadAt(std::uint64_t position, std::uint8_t* buffer, std::size_t size);
-  // Reads bytes at a position into m_Buffer; what the file does not deliver reads as zero.
+  // The bytes at a position in the file's view, where this read may touch them all; else null.
+  const std::uint8_t* Viewed(std::uint64_t position, std::size_t size) const;
+  // The bytes at a position: in the view, or read into m_Buffer, where what the file does not
+  // deliver reads as zero.
   const std::uint8_t* Fetch(std::uint64_t position, std::size_t size);
   // The same for a channel of vectorized data, served from a window of that channel's bytes read
   // ahead, so that a host paging through many channels makes one positioned read per window rather
-  // than one per channel and page. `sharing`: the channels of the read, which share the windows' room.
-  const std::uint8_t* FetchAhead(LONG channel, std::uint64_t position, std::size_t size, std::size_t sharing);
+  // than one per channel and page. `rest`: the bytes from `position` that the read needs in all;
+  // `sharing`: the channels of the read, which share the windows' room.
+  const std::uint8_t* FetchAhead(LONG channel, std::uint64_t position, std::size_t size, std::uint64_t rest,
+                                 std::size_t sharing);
   // Drops the windows that a read cannot use: all of them when the file changed since they were
   // read, else those of channels that the read does not select (when there are more than it needs).
   void KeepWindowsOf(const Selection& selection);
@@ -78,6 +84,8 @@ class CBinaryReader : public CIntervalReader {
   std::uint64_t m_nChannelStride = 0;
   HANDLE m_hFile = INVALID_HANDLE_VALUE;
   std::uint64_t m_nFileSize = 0;  // the data file's size at Open
+  FileView m_View;                // the file's first m_nFileSize bytes, where they can be mapped
+  std::uint64_t m_nViewable = 0;  // the view's bytes that the current read may touch
 
   // Per-read scratch space, kept between reads to spare the allocations.
   ScratchArray<std::uint8_t> m_Buffer;

@@ -45,6 +45,23 @@ TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
   EXPECT_EQ(read.values[0], 1.0f);
 }
 
+// Pages that a shrinking file no longer has are never touched (they would fault): both orientations
+// read the bytes left and zeros beyond them.
+TEST(FileSystemFaults, ADataFileShrunkByPagesReadsAsZerosBeyondItsEnd) {
+  TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 6144; ++i) bytes += std::string({char(i % 100 + 1), 0});
+  for (const bool multiplexed : {true, false}) {
+    const std::string path = dir.Write("d.bin", bytes);
+    CBinaryReader reader;
+    ASSERT_EQ(reader.Open(path, 1, 0, multiplexed, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
+    std::filesystem::resize_file(path, 4096);
+    const ReadResult read = ReadBlock(reader, 2046, 4, nullptr, 4);
+    ASSERT_EQ(read.result, S_OK);
+    EXPECT_EQ(read.values, (std::vector<float>{47, 48, 0, 0})) << multiplexed;
+  }
+}
+
 // A pseudo-file reports 0 bytes and delivers more: nothing past the size at Open is read.
 TEST(FileSystemFaults, NoBytePastTheSizeAtOpenIsRead) {
   CBinaryReader reader;
