@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "RandomWindows.h"
+#include "Timing.h"
 #include "contract/DataType.h"
 #include "header/HeaderFile.h"
 #include "platform/ComRuntime.h"
@@ -20,17 +21,6 @@
 #include "readers/SampleReader.h"
 
 namespace {
-
-double MedianSeconds(int repetitions, const std::function<void()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < repetitions; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 std::unique_ptr<CIntervalReader> OpenReader(const CHeaderFile& h) {
   std::vector<float> resolutions;
@@ -72,7 +62,8 @@ int main(int argc, char** argv) {
   std::printf("{\"file_bytes\": %.0f", bytes);
   // A fresh reader for each run, so that an ASCII reader indexes its text every time.
   auto measure = [&](const char* name, LONG pageSize, const std::vector<LONG>* list) {
-    const double seconds = MedianSeconds(repetitions, [&] { ReadAll(*OpenReader(header), points, pageSize, list); });
+    const double seconds =
+        bench::MedianSeconds(repetitions, [&] { ReadAll(*OpenReader(header), points, pageSize, list); });
     std::printf(", \"%s\": %.1f", name, rate(seconds));
   };
   measure("paged_all", page, nullptr);
@@ -83,11 +74,11 @@ int main(int argc, char** argv) {
     measure("paged_1", page, &one);
     std::vector<char> from(std::size_t(bytes), 1), to(std::size_t(bytes), 2);
     std::printf(", \"memcpy\": %.1f",
-                rate(MedianSeconds(repetitions, [&] { std::memcpy(to.data(), from.data(), to.size()); })));
+                rate(bench::MedianSeconds(repetitions, [&] { std::memcpy(to.data(), from.data(), to.size()); })));
     HANDLE file =
         CreateFileA(header.m_DataFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<char> chunk(1 << 20);
-    std::printf(", \"file_read\": %.1f", rate(MedianSeconds(repetitions, [&] {
+    std::printf(", \"file_read\": %.1f", rate(bench::MedianSeconds(repetitions, [&] {
                   for (std::uint64_t at = 0; at < std::uint64_t(bytes); at += chunk.size())
                     ReadFileAt(file, at, chunk.data(), chunk.size());
                 })));

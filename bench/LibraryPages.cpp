@@ -2,29 +2,14 @@
 // channels in pages of 1 s and in one read. Prints one JSON object of MB/s of data-file bytes.
 //   library_pages SOURCE REPETITIONS
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
+#include "Timing.h"
 #include "gdr/Recording.h"
 
-namespace {
-
-double MedianSeconds(int repetitions, const std::function<void()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < repetitions; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -36,11 +21,11 @@ int main(int argc, char** argv) {
   const std::int64_t points = recording.DataPoints(), page = std::int64_t(recording.SamplingRate() + 0.5);
   const double bytes = double(std::filesystem::file_size(recording.DataFile()));
   float sink = 0;  // touches each block, as a user's code would
-  const double paged = MedianSeconds(repetitions, [&] {
+  const double paged = bench::MedianSeconds(repetitions, [&] {
     for (std::int64_t first = 0; first < points; first += page)
       sink += recording.ReadBlock(first, std::min(page, points - first), {}).data()[0];
   });
-  const double whole = MedianSeconds(repetitions, [&] { sink += recording.ReadBlock(0, points, {}).data()[0]; });
+  const double whole = bench::MedianSeconds(repetitions, [&] { sink += recording.ReadBlock(0, points, {}).data()[0]; });
   std::printf("{\"paged_all\": %.1f, \"one_read\": %.1f, \"sink\": %g}\n", bytes / paged / 1e6, bytes / whole / 1e6,
               double(sink));
   return 0;
