@@ -170,7 +170,8 @@ TEST_F(EdfExportTest, IntegersAreWrittenAsTheFilesOwnWithExactPhysicalFields) {
   const std::string euro = "\xE2\x82\xAC";
   source.markers = {{"New Segment", "", 0, 1},
                     {"Stimulus", "S  1", 300, 1},
-                    {"Comment", std::string(23, 'a') + euro + euro + euro, 512, 40}};
+                    {"Comment", std::string(24, 'a') + euro + euro + euro + euro + euro + euro + euro + euro + euro,
+                     512, 40}};  // a text of 60 bytes
   const std::string path = dir.File("out.edf");
   const ExportReport report = ExportToEdf(source, path, false);
   EXPECT_EQ(report.paddedPoints, 168);
@@ -204,7 +205,7 @@ TEST_F(EdfExportTest, IntegersAreWrittenAsTheFilesOwnWithExactPhysicalFields) {
   EXPECT_STREQ(a.annotation, "Stimulus: S  1");
   ASSERT_EQ(edf_get_annotation(file.handle, 2, &a), 0);
   EXPECT_LE(std::llabs(a.duration_l - 1562500), 1000);
-  EXPECT_EQ(a.annotation, "Comment: " + std::string(23, 'a') + euro + euro);  // cut to 40 bytes
+  EXPECT_EQ(a.annotation, "Comment: " + std::string(24, 'a') + euro + euro);  // cut to 39 of 40 bytes
 
   // The header's bytes: "EDF+C", labels and units in ASCII, the physical fields as the exact texts.
   const std::string bytes = Slurp(path);
