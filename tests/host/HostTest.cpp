@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 #include "host/HostClasses.h"
@@ -85,44 +86,40 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   EXPECT_EQ(other->Reset(nullptr, 0), S_OK);
 }
 
-TEST_F(HostTest, DateToValueGivesOleAutomationDates) {
+TEST_F(HostTest, DatesAreOleAutomationDays) {
   ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
-  double value = -1;
-  ASSERT_EQ(converter->DateToValue(1899, 12, 30, 0, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, 0.0);
-  ASSERT_EQ(converter->DateToValue(1900, 1, 1, 0, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, 2.0);
-  ASSERT_EQ(converter->DateToValue(2000, 1, 1, 12, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, 36526.5);
-  ASSERT_EQ(converter->DateToValue(1899, 12, 29, 6, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, -1.25);
+  struct Row {
+    std::array<LONG, 7> date;  // year, month, day, hour, minute, second, microsecond
+    double days;               // NAN: refused with E_INVALIDARG
+  };
+  const Row rows[] = {
+      {{1899, 12, 30, 0, 0, 0, 0}, 0.0},     {{1900, 1, 1, 0, 0, 0, 0}, 2.0},
+      {{2000, 1, 1, 12, 0, 0, 0}, 36526.5},  {{1899, 12, 29, 6, 0, 0, 0}, -1.25},
+      {{2000, 2, 29, 0, 0, 0, 0}, 36585},    {{2400, 2, 29, 0, 0, 0, 0}, 182682},
+      {{1600, 2, 29, 0, 0, 0, 0}, -109512},  {{100, 1, 1, 0, 0, 0, 0}, -657434},
+      {{9999, 12, 31, 0, 0, 0, 0}, 2958465}, {{2023, 2, 29, 0, 0, 0, 0}, NAN},
+      {{1900, 2, 29, 0, 0, 0, 0}, NAN},      {{2100, 2, 29, 0, 0, 0, 0}, NAN},
+      {{2000, 4, 31, 0, 0, 0, 0}, NAN},      {{2000, 13, 1, 0, 0, 0, 0}, NAN},
+      {{2000, 1, 32, 0, 0, 0, 0}, NAN},      {{2000, 1, 1, 24, 0, 0, 0}, NAN},
+      {{2000, 1, 1, 0, 0, 0, 1000000}, NAN}, {{99, 1, 1, 0, 0, 0, 0}, NAN},
+  };
+  for (const Row& row : rows) {
+    const auto& d = row.date;
+    double value = -1;
+    const HRESULT result = converter->DateToValue(d[0], d[1], d[2], d[3], d[4], d[5], d[6], &value);
+    if (std::isnan(row.days)) {
+      EXPECT_EQ(result, E_INVALIDARG) << d[0] << "-" << d[1] << "-" << d[2];
+      continue;
+    }
+    ASSERT_EQ(result, S_OK);
+    EXPECT_EQ(value, row.days) << d[0] << "-" << d[1] << "-" << d[2];
+    LONG year = 0, month = 0, day = 0;  // back from the value, its fraction dropped
+    ASSERT_EQ(converter->ValueToDate(row.days, &year, &month, &day), S_OK);
+    EXPECT_EQ((std::array<LONG, 3>{year, month, day}), (std::array<LONG, 3>{d[0], d[1], d[2]}));
+  }
+  double value = 0;
   ASSERT_EQ(converter->DateToValue(2024, 2, 29, 23, 59, 59, 999999, &value), S_OK);
   EXPECT_NEAR((value - 45351.0) * 86400.0, 86399.999999, 1e-5);  // the microseconds survive
-  for (const auto& [date, days] : std::vector<std::pair<std::array<LONG, 3>, double>>{{{2000, 2, 29}, 36585},
-                                                                                      {{2400, 2, 29}, 182682},
-                                                                                      {{1600, 2, 29}, -109512},
-                                                                                      {{100, 1, 1}, -657434},
-                                                                                      {{9999, 12, 31}, 2958465}}) {
-    ASSERT_EQ(converter->DateToValue(date[0], date[1], date[2], 0, 0, 0, 0, &value), S_OK);
-    EXPECT_EQ(value, days);
-    LONG year = 0, month = 0, day = 0;
-    ASSERT_EQ(converter->ValueToDate(days, &year, &month, &day), S_OK);
-    EXPECT_EQ((std::array<LONG, 3>{year, month, day}), date);
-  }
-  for (const auto& date : std::vector<std::array<LONG, 7>>{{2023, 2, 29, 0, 0, 0, 0},
-                                                           {1900, 2, 29, 0, 0, 0, 0},
-                                                           {2100, 2, 29, 0, 0, 0, 0},
-                                                           {2000, 4, 31, 0, 0, 0, 0},
-                                                           {2000, 13, 1, 0, 0, 0, 0},
-                                                           {2000, 1, 32, 0, 0, 0, 0},
-                                                           {2000, 1, 1, 24, 0, 0, 0},
-                                                           {2000, 1, 1, 0, 0, 0, 1000000},
-                                                           {99, 1, 1, 0, 0, 0, 0}})
-    EXPECT_EQ(converter->DateToValue(date[0], date[1], date[2], date[3], date[4], date[5], date[6], &value),
-              E_INVALIDARG);
-  LONG year = 0, month = 0, day = 0;
-  ASSERT_EQ(converter->ValueToDate(36526.5, &year, &month, &day), S_OK);
-  EXPECT_EQ(year * 10000 + month * 100 + day, 20000101);
 }
 
 TEST_F(HostTest, LabelsAndCoordinates) {
@@ -247,6 +244,17 @@ TEST_F(RegistrationTest, ARegisteredClassCanBeCreatedFromItsModule) {
   EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid()),
             REGDB_E_CLASSNOTREG);
   EXPECT_EQ(registration->UnregisterClass(kClass), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+  const HRESULT nulls[] = {registration->RegisterComponent(nullptr, &key, kClass, "d"),
+                           registration->RegisterComponent("p", &key, kClass, nullptr),
+                           registration->RegisterCategory(nullptr, "d"),
+                           registration->RegisterCategory("p", nullptr),
+                           registration->RegisterClass(kClass, module, nullptr),
+                           registration->FindComponent(nullptr, &found),
+                           registration->FindComponent("Test.Module", nullptr),
+                           registration->UnregisterCategory(nullptr),
+                           registration->UnregisterComponent(nullptr, kClass)};
+  for (std::size_t i = 0; i < std::size(nulls); ++i) EXPECT_EQ(nulls[i], E_POINTER) << i;
 }
 
 }  // namespace
