@@ -53,7 +53,7 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   const float resolution = 0.5f;
   ASSERT_EQ(bag->SetProperty(0, 0, &count, 4), S_OK);
   ASSERT_EQ(bag->SetProperty(1, 1, &resolution, 4), S_OK);
-  ASSERT_EQ(bag->SetProperty(4, 0, "", 0), S_OK);
+  ASSERT_EQ(bag->SetProperty(0x04030201, 0, "", 0), S_OK);  // a tag of four distinct bytes
   BYTE* data = nullptr;
   ULONG size = 0;
   ASSERT_EQ(bag->SaveToMemory(&data, &size), S_OK);
@@ -71,6 +71,9 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   EXPECT_EQ(read, 0.5f);
   EXPECT_EQ(other->GetProperty(1, 0, &data, &size), S_FALSE);
   EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(other->GetProperty(0x04030201, 0, &data, &size), S_OK);
+  CoTaskMemFree(data);
+  EXPECT_EQ(other->GetProperty(1, 1, &data, nullptr), E_POINTER);
 
   for (std::size_t cut : {std::size_t(1), std::size_t(11), encoded.size() - 1}) {
     ASSERT_EQ(other->Reset(encoded.data(), ULONG(encoded.size())), S_OK);
@@ -135,6 +138,29 @@ TEST_F(HostTest, LabelsAndCoordinates) {
   EXPECT_EQ(coordinates[1], -90.0f);
   ASSERT_EQ(converter->LookupCoordinates("Unknown", coordinates), S_OK);
   EXPECT_EQ(coordinates[0] + coordinates[1] + coordinates[2], 0.0f);
+}
+
+TEST_F(HostTest, ElectrodePositionsAreMirroredAcrossTheMidline) {
+  ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
+  const auto position = [&](const char* label) {
+    std::array<float, 3> at{};
+    EXPECT_EQ(converter->LookupCoordinates(label, at.data()), S_OK);
+    EXPECT_EQ(at[0], 1.0f) << label;  // on the unit sphere
+    return at;
+  };
+  const std::pair<const char*, const char*> pairs[] = {{"Fp1", "Fp2"}, {"F7", "F8"}, {"F3", "F4"}, {"T7", "T8"},
+                                                       {"C3", "C4"},   {"P7", "P8"}, {"P3", "P4"}, {"O1", "O2"},
+                                                       {"T3", "T4"},   {"T5", "T6"}};
+  for (const auto& [left, right] : pairs) {
+    const std::array<float, 3> l = position(left), r = position(right);
+    EXPECT_LT(l[1], 0.0f) << left;
+    EXPECT_EQ(r[1], -l[1]) << right;
+    EXPECT_EQ(r[2], -l[2]) << right;
+  }
+  for (const char* midline : {"Fpz", "Fz", "Pz", "Oz"}) {
+    EXPECT_GT(position(midline)[1], 0.0f) << midline;
+    EXPECT_EQ(std::fabs(position(midline)[2]), 90.0f) << midline;
+  }
 }
 
 TEST_F(HostTest, PropertiesStoredByTheWriterComeBackThroughTheHostData) {
