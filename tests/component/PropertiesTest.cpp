@@ -75,14 +75,16 @@ TEST_F(PropertiesTest, OneUnitForAllChannelsIsTheCommonOne) {
   EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
             "PropertyWriter.SetProperty(5, 0, [01 00 00 00])");
   EXPECT_EQ(host.Recorder().CallsOf("PropertyBag.SetProperty(3,").size(), 2u);
-  host.Recorder().Clear();
-  header = CHeaderFile();
-  Load("", "[Channel Infos]\r\nCh1=a,,1,mV\r\nCh2=b,,1,V\r\n");
-  header.m_Channels[1].UnitCode = 9;  // outside the table: counted as 0
-  Write();
-  EXPECT_EQ(header.m_Channels[1].UnitCode, 0u);
-  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
-            "PropertyWriter.SetProperty(5, 0, [00 00 00 00])");
+  // A code outside the table counts as 0.
+  for (const auto& [unit, counted] : {std::pair(5u, 5u), std::pair(6u, 0u)}) {
+    header = CHeaderFile();
+    Load("", "[Channel Infos]\r\nCh1=a,,1,mV\r\nCh2=b,,1,V\r\n");
+    header.m_Channels[1].UnitCode = unit;
+    Write();
+    EXPECT_EQ(header.m_Channels[1].UnitCode, counted);
+    EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
+              "PropertyWriter.SetProperty(5, 0, [0" + std::to_string(counted ? 1 : 0) + " 00 00 00])");
+  }
 }
 
 TEST_F(PropertiesTest, SegmentationAveragingAndLayerTags) {

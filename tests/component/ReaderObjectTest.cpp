@@ -22,6 +22,12 @@ class ReaderObjectTest : public ComponentTest {
     ASSERT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
     ASSERT_EQ(reader->CreateStorageEntries(storage, 0), S_OK);
   }
+  // Replaces the stream `name` of `storage` by `bytes`.
+  static void Store(IStorage* storage, LPCOLESTR name, std::string_view bytes) {
+    ComPtr<IStream> stream;
+    ASSERT_EQ(storage->CreateStream(name, 0x1012, 0, 0, stream.Receive()), S_OK);
+    ASSERT_EQ(stream->Write(bytes.data(), ULONG(bytes.size()), nullptr), S_OK);
+  }
   static std::vector<float> Data(IEEGData& data, LONG first, LONG count, std::size_t floats) {
     float* block = nullptr;
     EXPECT_EQ(data.GetData(first, count, &block, nullptr, 0), S_OK);
@@ -205,28 +211,20 @@ TEST_F(ReaderObjectTest, AStoredHeaderPathIsReplacedByItsDataFile) {
   Import(header, storage.Get());
   const std::string upper = dir.File("REC2.SHDR");
   std::filesystem::copy_file(header, upper);
-  ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
-  stream.Reset();
+  Store(storage.Get(), OLESTR("DataPath"), upper + '\0');
   ComPtr<IEEGData> data = As<IEEGData>(NewReader());
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
-  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + '\0');
   EXPECT_EQ(Data(*data, 0, 1, 2).size(), 2u);
 
   // A header whose data file is gone is refused by its own parse (E_FAIL, no message), and
   // "DataPath" keeps the header's path.
-  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
-  stream.Reset();
+  Store(storage.Get(), OLESTR("DataPath"), upper + '\0');
   data.Reset();  // it holds the data file open
   std::filesystem::rename(dir.File("rec.eeg"), dir.File("gone.eeg"));
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
-  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + std::string(1, '\0'));
-  dir.Write("bad.shdr", "not a header\r\n\r\n");
-  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(dir.File("bad.shdr").c_str(), ULONG(dir.File("bad.shdr").size() + 1), nullptr);
-  stream.Reset();
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + '\0');
+  Store(storage.Get(), OLESTR("DataPath"), dir.Write("bad.shdr", "not a header\r\n\r\n") + '\0');
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
   EXPECT_TRUE(host.Messages().empty());
 }
@@ -250,10 +248,7 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
     ASSERT_TRUE(properties);
     properties->Set(5, 0, row.unit);
     const PropertyStore::Bytes encoded = properties->Encode();
-    ComPtr<IStream> stream;
-    ASSERT_EQ(storage->CreateStream(OLESTR("HostProperties"), 0x1012, 0, 0, stream.Receive()), S_OK);
-    stream->Write(encoded.data(), ULONG(encoded.size()), nullptr);
-    stream.Reset();
+    Store(storage.Get(), OLESTR("HostProperties"), {reinterpret_cast<const char*>(encoded.data()), encoded.size()});
     host.Recorder().Clear();
     data = As<IEEGData>(NewReader());
     ASSERT_EQ(data->LoadFromStorage(storage.Get(), 7), row.loaded) << int(row.unit[0]);
