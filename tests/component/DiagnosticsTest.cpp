@@ -75,16 +75,14 @@ TEST(DisplayError, WithoutTheMessageServiceAMessageBoxSaysTheHostIsMissing) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(Guarded([]() -> HRESULT { throw std::runtime_error("x"); }), MakeResult(0x80041003));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kMessageBoxOutput);
-}
-
-TEST(DisplayError, AFailingMessageServiceCreationFallsBackToo) {
+  // The same when the service cannot be made; the next message makes a new one.
   HostDoubles host;
   host.Recorder().FailCall("Create", 1, REGDB_E_CLASSNOTREG);
   testing::internal::CaptureStderr();
   DisplayError("text");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kMessageBoxOutput);
   EXPECT_TRUE(host.Messages().empty());
-  DisplayError("text");  // a new service for each message
+  DisplayError("text");
   EXPECT_EQ(host.Messages(), std::vector<std::string>{"text"});
   EXPECT_EQ(host.Recorder().CallsOf("Create"),
             (std::vector<std::string>{"Create(IHostMessages)", "Create(IHostMessages)"}));

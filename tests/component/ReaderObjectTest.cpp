@@ -1,6 +1,4 @@
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "component/ComponentTestSupport.h"
 #include "contract/ReaderIdentity.h"

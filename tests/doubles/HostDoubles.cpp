@@ -100,6 +100,11 @@ class Recording : public ComPart<Interface> {
     const HRESULT planned = m_Shared.recorder->Record(m_Name + "." + std::string(operation), std::move(arguments));
     return planned != S_OK ? planned : forward();
   }
+  // Records the call with its arguments as they are and hands it on to the real object's `Method`.
+  template <auto Method, typename... Arguments>
+  HRESULT Forward(std::string_view operation, Arguments... arguments) {
+    return Call(operation, Args(arguments...), [&] { return (Real()->*Method)(arguments...); });
+  }
   Interface* Real() const { return m_Real.Get(); }
   Shared m_Shared;
 
@@ -149,21 +154,15 @@ class Registration final : public Recording<IHostRegistration> {
 class PropertyWriter final : public Recording<IHostPropertyWriter> {
  public:
   using Recording::Recording;
-  HRESULT Attach(IStorage* storage) override {
-    return Call("Attach", Args(storage), [&] { return Real()->Attach(storage); });
-  }
-  HRESULT Finish() override {
-    return Call("Finish", "", [&] { return Real()->Finish(); });
-  }
+  HRESULT Attach(IStorage* storage) override { return Forward<&IHostPropertyWriter::Attach>("Attach", storage); }
+  HRESULT Finish() override { return Forward<&IHostPropertyWriter::Finish>("Finish"); }
   HRESULT GetProperty(ULONG, ULONG, BYTE**, ULONG*) override { return E_NOTIMPL; }
   HRESULT SetProperty(ULONG tag, ULONG index, const void* data, ULONG size) override {
     return Call("SetProperty", Args(tag, index, Bytes{data, size}),
                 [&] { return Real()->SetProperty(tag, index, data, size); });
   }
   HRESULT RemoveProperty(ULONG, ULONG) override { return E_NOTIMPL; }
-  HRESULT Close() override {
-    return Call("Close", "", [&] { return Real()->Close(); });
-  }
+  HRESULT Close() override { return Forward<&IHostPropertyWriter::Close>("Close"); }
 };
 
 class PropertyBag final : public Recording<IHostPropertyBag> {
@@ -187,33 +186,19 @@ class PropertyBag final : public Recording<IHostPropertyBag> {
 class MarkerWriter final : public Recording<IHostMarkerWriter> {
  public:
   using Recording::Recording;
-  HRESULT Attach(IStorage* storage) override {
-    return Call("Attach", Args(storage), [&] { return Real()->Attach(storage); });
-  }
+  HRESULT Attach(IStorage* storage) override { return Forward<&IHostMarkerWriter::Attach>("Attach", storage); }
   HRESULT BeginMarker(LONG position, LONG points) override {
-    return Call("BeginMarker", Args(position, points), [&] { return Real()->BeginMarker(position, points); });
+    return Forward<&IHostMarkerWriter::BeginMarker>("BeginMarker", position, points);
   }
-  HRESULT SetType(const char* type) override {
-    return Call("SetType", Args(type), [&] { return Real()->SetType(type); });
-  }
-  HRESULT SetDate(double date) override {
-    return Call("SetDate", Args(date), [&] { return Real()->SetDate(date); });
-  }
+  HRESULT SetType(const char* type) override { return Forward<&IHostMarkerWriter::SetType>("SetType", type); }
+  HRESULT SetDate(double date) override { return Forward<&IHostMarkerWriter::SetDate>("SetDate", date); }
   HRESULT SetDescription(const char* text) override {
-    return Call("SetDescription", Args(text), [&] { return Real()->SetDescription(text); });
+    return Forward<&IHostMarkerWriter::SetDescription>("SetDescription", text);
   }
-  HRESULT SetChannel(LONG channel) override {
-    return Call("SetChannel", Args(channel), [&] { return Real()->SetChannel(channel); });
-  }
-  HRESULT SetFlag() override {
-    return Call("SetFlag", "", [&] { return Real()->SetFlag(); });
-  }
-  HRESULT AddMarker() override {
-    return Call("AddMarker", "", [&] { return Real()->AddMarker(); });
-  }
-  HRESULT Commit() override {
-    return Call("Commit", "", [&] { return Real()->Commit(); });
-  }
+  HRESULT SetChannel(LONG channel) override { return Forward<&IHostMarkerWriter::SetChannel>("SetChannel", channel); }
+  HRESULT SetFlag() override { return Forward<&IHostMarkerWriter::SetFlag>("SetFlag"); }
+  HRESULT AddMarker() override { return Forward<&IHostMarkerWriter::AddMarker>("AddMarker"); }
+  HRESULT Commit() override { return Forward<&IHostMarkerWriter::Commit>("Commit"); }
 };
 
 class Converter final : public Recording<IHostConverter> {
