@@ -48,6 +48,17 @@ class DebugLogFile {
   TempDir m_State;
 };
 
+// Runs `body` and expects it to raise the framework's OLE exception with `code`.
+template <typename Body>
+void ExpectRaises(HRESULT code, Body&& body, std::string_view what = "") {
+  try {
+    body();
+    ADD_FAILURE() << what << ": nothing raised";
+  } catch (const COleException& e) {
+    EXPECT_EQ(e.m_sc, code) << what;
+  }
+}
+
 inline constexpr std::string_view kIdentification = "Tarvo Sylvex Data Exchange Header File Version 1.0";
 inline constexpr std::string_view kMarkerIdentification = "Tarvo Sylvex Data Exchange Marker File, Version 1.0";
 

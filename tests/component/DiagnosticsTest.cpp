@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "component/ComponentTestSupport.h"
@@ -23,26 +24,6 @@ constexpr const char* kMessageBoxOutput = "";
 constexpr const char* kMessageBoxOutput = "Error: Sylvex Toolbox is not correct installed\n";
 #endif
 
-class GuardTest : public ::testing::Test {
- protected:
-  template <typename Exception>
-  HRESULT GuardedThrow(Exception exception) {
-    return Guarded([&]() -> HRESULT { throw exception; });
-  }
-  HostDoubles host;
-};
-
-TEST_F(GuardTest, FrameworkExceptionsMapToTheirCodesWithoutMessage) {
-  EXPECT_EQ(GuardedThrow(COleException(MakeResult(0x80041010))), MakeResult(0x00041000));
-  EXPECT_EQ(GuardedThrow(COleException(MakeResult(0x80030002))), MakeResult(0x80030002));
-  EXPECT_EQ(GuardedThrow(CMemoryException()), MakeResult(0x8007000E));
-  EXPECT_EQ(GuardedThrow(CFileException(CFileException::cannotOpen, "x.shdr")), MakeResult(0x8004100E));
-  EXPECT_EQ(GuardedThrow(std::ios_base::failure("stream")), MakeResult(0x8004100E));
-  EXPECT_EQ(GuardedThrow(std::bad_alloc()), MakeResult(0x8007000E));
-  EXPECT_EQ(GuardedThrow(42), MakeResult(0x8000FFFF));
-  EXPECT_TRUE(host.Messages().empty());
-}
-
 // The system's text for E_FAIL: this platform's copy of the Windows text; the Windows build asks the
 // system (Wine has a text of its own).
 std::string UnspecifiedErrorText() {
@@ -53,38 +34,55 @@ std::string UnspecifiedErrorText() {
 #endif
 }
 
-TEST_F(GuardTest, ComErrorsAndStandardExceptionsAreShownOnce) {
-  EXPECT_EQ(GuardedThrow(_com_error(E_FAIL)), MakeResult(0x80041003));
-  EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x80040205))), MakeResult(0x80041003));
-  EXPECT_EQ(GuardedThrow(_com_error(MakeResult(0x8007FFFF))), MakeResult(0x80041003));
-  EXPECT_EQ(GuardedThrow(_com_error(E_FAIL, OLESTR("Gr\u00F6\u00DFe \u4E2D"))), MakeResult(0x80041003));
-  EXPECT_EQ(GuardedThrow(std::runtime_error("x")), MakeResult(0x80041003));
-  EXPECT_EQ(host.Messages(),
-            (std::vector<std::string>{UnspecifiedErrorText(), "IDispatch error #5", "Unknown error 0x8007FFFF",
-                                      "Gr\xF6\xDF"
-                                      "e ?",
-                                      "x"}));
+template <typename Exception>
+std::function<HRESULT()> Throwing(Exception exception) {
+  return [exception]() -> HRESULT { throw exception; };
 }
 
-TEST_F(GuardTest, ACompletedBodyAnswersItsOwnResult) {
-  EXPECT_EQ(Guarded([] { return S_FALSE; }), S_FALSE);
-  EXPECT_EQ(Guarded([] { return MakeResult(0x80041001); }), MakeResult(0x80041001));
+TEST(GuardTest, ExceptionsMapToTheirCodesAndSomeAreShown) {
+  struct Row {
+    std::function<HRESULT()> body;
+    HRESULT code;
+    std::string shown;  // empty: no message
+  };
+  const Row rows[] = {
+      {Throwing(COleException(MakeResult(0x80041010))), MakeResult(0x00041000), ""},
+      {Throwing(COleException(MakeResult(0x80030002))), MakeResult(0x80030002), ""},
+      {Throwing(CMemoryException()), MakeResult(0x8007000E), ""},
+      {Throwing(CFileException(CFileException::cannotOpen, "x.shdr")), MakeResult(0x8004100E), ""},
+      {Throwing(std::ios_base::failure("stream")), MakeResult(0x8004100E), ""},
+      {Throwing(std::bad_alloc()), MakeResult(0x8007000E), ""},
+      {Throwing(42), MakeResult(0x8000FFFF), ""},
+      {Throwing(_com_error(E_FAIL)), MakeResult(0x80041003), UnspecifiedErrorText()},
+      {Throwing(_com_error(MakeResult(0x80040205))), MakeResult(0x80041003), "IDispatch error #5"},
+      {Throwing(_com_error(MakeResult(0x8007FFFF))), MakeResult(0x80041003), "Unknown error 0x8007FFFF"},
+      {Throwing(_com_error(E_FAIL, OLESTR("Gr\u00F6\u00DFe \u4E2D"))), MakeResult(0x80041003),
+       "Gr\xF6\xDF"
+       "e ?"},
+      {Throwing(std::runtime_error("x")), MakeResult(0x80041003), "x"},
+      {[] { return S_FALSE; }, S_FALSE, ""},  // a completed body answers its own result
+      {[] { return MakeResult(0x80041001); }, MakeResult(0x80041001), ""},
+  };
+  HostDoubles host;
+  for (const Row& row : rows) {
+    host.Restart();
+    EXPECT_EQ(Guarded(row.body), row.code) << row.shown;
+    EXPECT_EQ(host.Messages(), row.shown.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.shown});
+  }
 }
 
 TEST(DisplayError, WithoutTheMessageServiceAMessageBoxSaysTheHostIsMissing) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(Guarded([]() -> HRESULT { throw std::runtime_error("x"); }), MakeResult(0x80041003));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kMessageBoxOutput);
-}
-
-TEST(DisplayError, AFailingMessageServiceCreationFallsBackToo) {
+  // The same when the service cannot be made; the next message makes a new one.
   HostDoubles host;
   host.Recorder().FailCall("Create", 1, REGDB_E_CLASSNOTREG);
   testing::internal::CaptureStderr();
   DisplayError("text");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kMessageBoxOutput);
   EXPECT_TRUE(host.Messages().empty());
-  DisplayError("text");  // a new service for each message
+  DisplayError("text");
   EXPECT_EQ(host.Messages(), std::vector<std::string>{"text"});
   EXPECT_EQ(host.Recorder().CallsOf("Create"),
             (std::vector<std::string>{"Create(IHostMessages)", "Create(IHostMessages)"}));
@@ -96,22 +94,17 @@ class DebugLogTest : public ::testing::Test {
   DebugLogFile log;
 };
 
-TEST_F(DebugLogTest, NothingIsWrittenOrCreatedWithoutTheFile) {
+TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefixCutTo1023Characters) {
   WriteDebugLog("OpenRawFile: %s\n", "/x.shdr");
-  EXPECT_FALSE(std::filesystem::exists(DebugLogFile::Path()));
-}
-
-TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefix) {
+  EXPECT_FALSE(std::filesystem::exists(DebugLogFile::Path())) << "nothing is created without the file";
   log.SwitchOn();
   WriteDebugLog("OpenRawFile: %s\n", "/rec/s01.shdr");
   WriteDebugLog("GetData: %d, %d\n", 0, 1000);
-  EXPECT_EQ(Log(), "GenericDataReader > OpenRawFile: /rec/s01.shdr\nGenericDataReader > GetData: 0, 1000\n");
-}
-
-TEST_F(DebugLogTest, LongMessagesAreCutTo1023Characters) {
-  log.SwitchOn();
   WriteDebugLog("%s", std::string(5000, 'a').c_str());
-  EXPECT_EQ(Log(), "GenericDataReader > " + std::string(1023, 'a'));
+  EXPECT_EQ(Log(),
+            "GenericDataReader > OpenRawFile: /rec/s01.shdr\nGenericDataReader > GetData: 0, 1000\n"
+            "GenericDataReader > " +
+                std::string(1023, 'a'));
 }
 
 #if !defined(_WIN32)

@@ -51,39 +51,45 @@ TEST_F(MarkersTest, TheWholeStepInOrder) {
                   Marker(4, 1, "Stimulus", "S  1", -1),
                   {"MarkerWriter.Commit()"}}));
   EXPECT_EQ(host.LivingObjects(), 0);
+
+  // Without a marker file the host still gets a committed list.
+  header = CHeaderFile();
+  ASSERT_EQ(header.Load(WriteBinaryRecording(2)), 0);
+  host.Recorder().Clear();
+  WriteMarkers(header, NewStorage().Get(), timeZero);
+  EXPECT_EQ(host.Recorder().Calls(),
+            (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
+                                      "MarkerWriter.Attach(storage)", "MarkerWriter.Commit()"}));
 }
 
-TEST_F(MarkersTest, SectionRules) {
-  const auto one = Marker(0, 1, "A", "", -1);
-  EXPECT_EQ(Markers(std::string(kMarkerIdentification) + "\r\n[marker infos]\r\nMk1=A,,1\r\n"), one);
-  EXPECT_EQ(Markers("[Marker Infos] trailing\r\nMk1=A,,1\r\n"), one);
-  EXPECT_TRUE(Markers("[Marker  Infos]\r\nMk1=A,,1\r\n").empty());
-  EXPECT_TRUE(Markers("\xEF\xBB\xBF[Marker Infos]\r\nMk1=A,,1\r\n").empty());
-  EXPECT_TRUE(Markers("Mk1=A,,1\r\n[Other]\r\nMk2=B,,1\r\n").empty());
-  // Reading stops at the next section line, a second [Marker Infos] included.
-  EXPECT_EQ(Markers("[Marker Infos]\r\nMk1=A,,1\r\n[Marker Infos]\r\nMk2=B,,2\r\n"), one);
-  EXPECT_EQ(Markers("[Marker Infos\r\n[Marker Infos]\r\nMk1=A,,1\r\n"), one);
-}
-
-TEST_F(MarkersTest, MarkerLinesAndFields) {
-  EXPECT_TRUE(Markers(File(" Mk1=A,,1\r\nXk1=A,,1\r\nMk1\r\nMk1=A,only two\r\n")).empty());
-  EXPECT_EQ(Markers(File("mk7=A,,1\r\nMK=B,,1\r\n")), Join({Marker(0, 1, "A", "", -1), Marker(0, 1, "B", "", -1)}));
-  EXPECT_EQ(Markers(File("Mk1=A,,0\r\nMk2=B,,-4\r\nMk3=C,,\r\nMk4=D,,12\r\n")),
-            Join({Marker(0, 1, "A", "", -1), Marker(0, 1, "B", "", -1), Marker(0, 1, "C", "", -1),
-                  Marker(11, 1, "D", "", -1)}));
-  EXPECT_EQ(Markers(File("Mk1= T\\1ype , Desc\\1ription\\1 ,3,0\r\nMk2=P,,4,-3\r\n")),
-            Join({Marker(2, 1, "T,ype", "Desc,ription,", -1), Marker(3, 1, "P", "", -1)}));
-  // Channels from 1; 0 and numbers beyond the last channel mean all channels.
-  EXPECT_EQ(Markers(File("Mk1=A,,1,1,0\r\nMk2=B,,1,1,3\r\nMk3=C,,1,1,2\r\nMk4=D,,1,1,-7\r\n")),
-            Join({Marker(0, 1, "A", "", -1), Marker(0, 1, "B", "", -1), Marker(0, 1, "C", "", 1),
-                  Marker(0, 1, "D", "", -1)}));
-}
-
-TEST_F(MarkersTest, ContinuationJoinsDescriptionPieces) {
-  EXPECT_EQ(Markers(File("Mk1=Comment,first,second,third,100,2\r\n")),
-            Marker(99, 2, "Comment", "first, second, third", -1));
-  EXPECT_TRUE(Markers(File("Mk1=Comment,first,second\r\n")).empty());
-  EXPECT_EQ(Markers(File("Mk1=Comment,a\\1b,c\\1d,5\r\n")), Marker(4, 1, "Comment", "a,b, c\\1d", -1));
+TEST_F(MarkersTest, SectionsLinesAndFields) {
+  const auto a = Marker(0, 1, "A", "", -1);
+  const std::vector<std::string> none;
+  const std::pair<std::string, std::vector<std::string>> rows[] = {
+      // Sections: the name in any case, text after the bracket ignored; reading stops at the next
+      // section line, a second [Marker Infos] included.
+      {std::string(kMarkerIdentification) + "\r\n[marker infos]\r\nMk1=A,,1\r\n", a},
+      {"[Marker Infos] trailing\r\nMk1=A,,1\r\n", a},
+      {"[Marker  Infos]\r\nMk1=A,,1\r\n", none},
+      {"\xEF\xBB\xBF[Marker Infos]\r\nMk1=A,,1\r\n", none},
+      {"Mk1=A,,1\r\n[Other]\r\nMk2=B,,1\r\n", none},
+      {"[Marker Infos]\r\nMk1=A,,1\r\n[Marker Infos]\r\nMk2=B,,2\r\n", a},
+      {"[Marker Infos\r\n[Marker Infos]\r\nMk1=A,,1\r\n", a},
+      // Lines and fields
+      {File(" Mk1=A,,1\r\nXk1=A,,1\r\nMk1\r\nMk1=A,only two\r\n"), none},
+      {File("mk7=A,,1\r\nMK=B,,1\r\n"), Join({a, Marker(0, 1, "B", "", -1)})},
+      {File("Mk1=A,,0\r\nMk2=A,,-4\r\nMk3=A,,\r\nMk4=D,,12\r\n"), Join({a, a, a, Marker(11, 1, "D", "", -1)})},
+      {File("Mk1= T\\1ype , Desc\\1ription\\1 ,3,0\r\nMk2=P,,4,-3\r\n"),
+       Join({Marker(2, 1, "T,ype", "Desc,ription,", -1), Marker(3, 1, "P", "", -1)})},
+      // Channels from 1; 0 and numbers beyond the last channel mean all channels.
+      {File("Mk1=A,,1,1,0\r\nMk2=A,,1,1,3\r\nMk3=C,,1,1,2\r\nMk4=A,,1,1,-7\r\n"),
+       Join({a, a, Marker(0, 1, "C", "", 1), a})},
+      // Continuation: description pieces joined until a position follows.
+      {File("Mk1=Comment,first,second,third,100,2\r\n"), Marker(99, 2, "Comment", "first, second, third", -1)},
+      {File("Mk1=Comment,first,second\r\n"), none},
+      {File("Mk1=Comment,a\\1b,c\\1d,5\r\n"), Marker(4, 1, "Comment", "a,b, c\\1d", -1)},
+  };
+  for (const auto& [file, expected] : rows) EXPECT_EQ(Markers(file), expected) << file;
 }
 
 TEST_F(MarkersTest, DatesAndFlags) {
@@ -146,16 +152,6 @@ TEST_F(MarkersTest, SegmentMarkersAreMadeOneAtATimeInTheirTurn) {
   EXPECT_EQ(previous, 999999);
 }
 
-TEST_F(MarkersTest, WithoutMarkersTheHostStillGetsACommittedList) {
-  CHeaderFile header;
-  ASSERT_EQ(header.Load(WriteBinaryRecording(2)), 0);
-  host.Recorder().Clear();
-  WriteMarkers(header, NewStorage().Get(), timeZero);
-  EXPECT_EQ(host.Recorder().Calls(),
-            (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
-                                      "MarkerWriter.Attach(storage)", "MarkerWriter.Commit()"}));
-}
-
 TEST_F(MarkersTest, FailingHostCallsEndTheStepWithTheirCode) {
   dir.Write("rec.vmrk", File("Mk1=A,,1,1,0,20240101000000000000\r\nMk2=B,,2\r\n"));
   CHeaderFile header;
@@ -167,12 +163,8 @@ TEST_F(MarkersTest, FailingHostCallsEndTheStepWithTheirCode) {
   for (const auto& [operation, code] : failures) {
     HostDoubles& doubles = FreshHost();
     doubles.Recorder().FailCall(operation, 1, code);
-    try {
-      WriteMarkers(header, NewStorage().Get(), timeZero);
-      ADD_FAILURE() << operation << " did not fail";
-    } catch (const COleException& e) {
-      EXPECT_EQ(e.m_sc, code) << operation;
-    }
+    ExpectRaises(
+        code, [&] { WriteMarkers(header, NewStorage().Get(), timeZero); }, operation);
     if (operation != "MarkerWriter.Commit") {
       EXPECT_TRUE(doubles.Recorder().CallsOf("MarkerWriter.AddMarker").empty());
     }

@@ -2,7 +2,6 @@
 #include "contract/ReaderIdentity.h"
 #include "host/HostClasses.h"
 #include "platform/ComRuntime.h"
-#include "platform/CompoundFile.h"
 #include "platform/Module.h"
 #include "support/TestRegistry.h"
 
@@ -105,46 +104,6 @@ TEST_F(ModuleTest, AFailingRegisterClassStopsTheRegistration) {
 #endif
   host.Recorder().FailCall("Create", 2, REGDB_E_CLASSNOTREG);
   EXPECT_EQ(registerServer(), REGDB_E_CLASSNOTREG);
-}
-
-TEST_F(ModuleTest, ARecordingGoesThroughTheModuleAndBack) {
-  const std::string header = WriteBinaryRecording(2);
-  ComPtr<IClassFactory> factory;
-  ASSERT_EQ(getClassObject(CLSID_GenericDataReader, IidOf<IClassFactory>(), factory.ReceiveVoid()), S_OK);
-  ComPtr<IEEGRawFileReader> reader;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IidOf<IEEGRawFileReader>(), reader.ReceiveVoid()), S_OK);
-  LONG opened = 0;
-  ASSERT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
-  const ComPtr<IStorage> storage = NewStorage();
-  ASSERT_EQ(reader->CreateStorageEntries(storage.Get(), 0), S_OK);
-  ComPtr<IEEGData> data;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IidOf<IEEGData>(), data.ReceiveVoid()), S_OK);
-  ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
-  float* block = nullptr;
-  ASSERT_EQ(data->GetData(9, 1, &block, nullptr, 0), S_OK);
-  EXPECT_EQ(block[0], float(18 * 37 - 500));
-  EXPECT_EQ(block[1], float(19 * 37 - 500));
-  CoTaskMemFree(block);
-  // The same into a compound file on disk, opened again from the file by a fresh object.
-  const std::string file = dir.File("rec.gdr");
-  const WideString wide(file.begin(), file.end());
-  ComPtr<IStorage> onDisk;
-  ASSERT_EQ(StgCreateDocfile(wide.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, onDisk.Receive()),
-            S_OK);
-  ASSERT_EQ(reader->CreateStorageEntries(onDisk.Get(), 0), S_OK);
-  ASSERT_EQ(onDisk->Commit(STGC_DEFAULT), S_OK);
-  onDisk.Reset();
-  ASSERT_EQ(StgOpenStorage(wide.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, onDisk.Receive()),
-            S_OK);
-  ASSERT_EQ(factory->CreateInstance(nullptr, IidOf<IEEGData>(), data.ReceiveVoid()), S_OK);
-  ASSERT_EQ(data->LoadFromStorage(onDisk.Get(), 0), S_OK);
-  ASSERT_EQ(data->GetData(9, 1, &block, nullptr, 0), S_OK);
-  EXPECT_EQ(block[1], float(19 * 37 - 500));
-  CoTaskMemFree(block);
-  // An invalid header shows its message through the host, from inside the module.
-  const std::string invalid = WriteHeader("[Other]\r\n", "bad.shdr");
-  EXPECT_EQ(reader->OpenRawFile(invalid.c_str(), &opened), MakeResult(0x80041003));
-  EXPECT_EQ(host.Messages(), std::vector<std::string>{invalid + ":Missing section \"[Common Infos]\"."});
 }
 
 }  // namespace

@@ -27,28 +27,28 @@ class PropertiesTest : public ComponentTest {
   std::int32_t timeZero = -1;
 };
 
-TEST_F(PropertiesTest, RecordingPropertiesAndTheirBytes) {
-  Load("", "[Channel Infos]\r\nCh1=Fp1,Ref,0.5,\xB5V\r\nCh2=X,,1,mV\r\n[Coordinates]\r\nCh1=1,90,-90\r\n");
+TEST_F(PropertiesTest, RecordingPropertiesAndChannelDescriptions) {
+  const DebugLogFile log;
+  Load("", "[Channel Infos]\r\nCh1=Fp1,Ref,0.5,\xB5V\r\nCh2=Cz,,1,mV\r\n[Coordinates]\r\nCh1=1,90,-90\r\n");
+  log.SwitchOn();
   Write();
+  EXPECT_EQ(log.Text(), "GenericDataReader > WriteProperties: " + Resolved("rec.eeg") + "\n");
   const std::vector<std::string> writer = host.Recorder().CallsOf("PropertyWriter.");
   ASSERT_EQ(writer.size(), 1 + 6 + 2 + 2u);
-  EXPECT_EQ(writer[0], "PropertyWriter.Attach(storage)");
-  EXPECT_EQ(writer[1], "PropertyWriter.SetProperty(0, 0, [01 01])");
-  EXPECT_EQ(writer[2], "PropertyWriter.SetProperty(1, 0, [02 00 00 00])");
-  EXPECT_EQ(writer[3], "PropertyWriter.SetProperty(2, 0, [00 00 00 00 00 40 8f 40])");
-  EXPECT_EQ(writer[4], "PropertyWriter.SetProperty(100, 0, [00 00])");
-  EXPECT_EQ(writer[5], "PropertyWriter.SetProperty(3, 0, [0a 00 00 00])");
-  EXPECT_EQ(writer[6], "PropertyWriter.SetProperty(5, 0, [00 00 00 00])");  // a tie of 0 and 1: the smaller
+  EXPECT_EQ(std::vector<std::string>(writer.begin(), writer.begin() + 7),
+            (std::vector<std::string>{"PropertyWriter.Attach(storage)", "PropertyWriter.SetProperty(0, 0, [01 01])",
+                                      "PropertyWriter.SetProperty(1, 0, [02 00 00 00])",
+                                      "PropertyWriter.SetProperty(2, 0, [00 00 00 00 00 40 8f 40])",
+                                      "PropertyWriter.SetProperty(100, 0, [00 00])",
+                                      "PropertyWriter.SetProperty(3, 0, [0a 00 00 00])",
+                                      // a tie of 0 and 1: the smaller
+                                      "PropertyWriter.SetProperty(5, 0, [00 00 00 00])"}));
   EXPECT_EQ(writer[7].substr(0, 33), "PropertyWriter.SetProperty(4, 0, ");
   EXPECT_EQ(writer[8].substr(0, 33), "PropertyWriter.SetProperty(4, 1, ");
   EXPECT_EQ(writer[9], "PropertyWriter.Finish()");
   EXPECT_EQ(writer[10], "PropertyWriter.Close()");
   EXPECT_EQ(host.LivingObjects(), 0);
-}
 
-TEST_F(PropertiesTest, ChannelDescriptionsThroughTheBag) {
-  Load("", "[Channel Infos]\r\nCh1=Fp1,Ref,0.5,\xB5V\r\nCh2=Cz,,1,mV\r\n[Coordinates]\r\nCh1=1,90,-90\r\n");
-  Write();
   std::vector<std::string> channel;
   for (const std::string& call : host.Recorder().Calls())
     if (call.starts_with("PropertyBag.") || call.starts_with("Converter.")) channel.push_back(call);
@@ -65,8 +65,7 @@ TEST_F(PropertiesTest, ChannelDescriptionsThroughTheBag) {
           "Converter.LookupCoordinates(\"Cz\")", "PropertyBag.SetProperty(2, 0, [00 00 80 3f 00 00 00 00 00 00 00 00])",
           "Converter.ConvertLabel(\"\")", "PropertyBag.SetProperty(1, 0, [00])", "PropertyBag.SaveToMemory()"}));
   // The description handed to the writer is the bag's encoding.
-  const std::string last = host.Recorder().CallsOf("PropertyWriter.SetProperty(4, 1")[0];
-  EXPECT_NE(last.find("[00 00 00 00 00 00 00 00 03 00 00 00 43 7a 00"), std::string::npos) << last;
+  EXPECT_NE(writer[8].find("[00 00 00 00 00 00 00 00 03 00 00 00 43 7a 00"), std::string::npos) << writer[8];
 }
 
 TEST_F(PropertiesTest, OneUnitForAllChannelsIsTheCommonOne) {
@@ -76,14 +75,16 @@ TEST_F(PropertiesTest, OneUnitForAllChannelsIsTheCommonOne) {
   EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
             "PropertyWriter.SetProperty(5, 0, [01 00 00 00])");
   EXPECT_EQ(host.Recorder().CallsOf("PropertyBag.SetProperty(3,").size(), 2u);
-  host.Recorder().Clear();
-  header = CHeaderFile();
-  Load("", "[Channel Infos]\r\nCh1=a,,1,mV\r\nCh2=b,,1,V\r\n");
-  header.m_Channels[1].UnitCode = 9;  // outside the table: counted as 0
-  Write();
-  EXPECT_EQ(header.m_Channels[1].UnitCode, 0u);
-  EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
-            "PropertyWriter.SetProperty(5, 0, [00 00 00 00])");
+  // A code outside the table counts as 0.
+  for (const auto& [unit, counted] : {std::pair(5u, 5u), std::pair(6u, 0u)}) {
+    header = CHeaderFile();
+    Load("", "[Channel Infos]\r\nCh1=a,,1,mV\r\nCh2=b,,1,V\r\n");
+    header.m_Channels[1].UnitCode = unit;
+    Write();
+    EXPECT_EQ(header.m_Channels[1].UnitCode, counted);
+    EXPECT_EQ(host.Recorder().CallsOf("PropertyWriter.SetProperty(5,")[0],
+              "PropertyWriter.SetProperty(5, 0, [0" + std::to_string(counted ? 1 : 0) + " 00 00 00])");
+  }
 }
 
 TEST_F(PropertiesTest, SegmentationAveragingAndLayerTags) {
@@ -123,24 +124,14 @@ TEST_F(PropertiesTest, WithoutADataPointCountTheDataFileIsProbed) {
   host.Recorder().Clear();
   header.m_DataPoints = 0;
   dir.Write("rec.eeg", "");
-  try {
-    Write();
-    FAIL() << "no failure";
-  } catch (const COleException& e) {
-    EXPECT_EQ(e.m_sc, MakeResult(0x80041003));
-  }
+  ExpectRaises(MakeResult(0x80041003), [&] { Write(); });
   EXPECT_EQ(host.Messages(), std::vector<std::string>{"Generic Data Reader: Data size of \"/rec.shdr\" is zero!"});
   EXPECT_TRUE(host.Recorder().CallsOf("PropertyWriter.SetProperty(3").empty());
   EXPECT_EQ(host.LivingObjects(), 0);
 
   std::filesystem::remove(dir.File("rec.eeg"));
   header.m_DataPoints = 0;
-  try {
-    Write();
-    FAIL() << "no failure";
-  } catch (const COleException& e) {
-    EXPECT_EQ(e.m_sc, MakeResult(0x80041001));  // the probe cannot open the data file
-  }
+  ExpectRaises(MakeResult(0x80041001), [&] { Write(); });  // the probe cannot open the data file
 }
 
 TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
@@ -157,12 +148,8 @@ TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
   for (const auto& [operation, n] : failures) {
     HostDoubles& doubles = FreshHost();
     doubles.Recorder().FailCall(operation, n, MakeResult(0x80030070));
-    try {
-      WriteProperties(header, "/rec.shdr", NewStorage().Get(), timeZero);
-      ADD_FAILURE() << operation << " did not fail";
-    } catch (const COleException& e) {
-      EXPECT_EQ(e.m_sc, MakeResult(0x80030070)) << operation;
-    }
+    ExpectRaises(
+        MakeResult(0x80030070), [&] { Write(); }, operation);
     const std::vector<std::string>& calls = doubles.Recorder().Calls();
     EXPECT_TRUE(calls.back().starts_with(operation)) << operation << ": " << calls.back();
     EXPECT_TRUE(doubles.Recorder().CallsOf("PropertyWriter.Finish").empty());
@@ -172,15 +159,7 @@ TEST_F(PropertiesTest, AFailingHostCallEndsTheStepWithItsCode) {
   HostDoubles& doubles = FreshHost();
   doubles.Recorder().FailCall("PropertyWriter.Finish", 1, E_FAIL);
   doubles.Recorder().FailCall("PropertyWriter.Close", 1, E_FAIL);
-  WriteProperties(header, "/rec.shdr", NewStorage().Get(), timeZero);  // their answers are ignored
-}
-
-TEST_F(PropertiesTest, TheLogNamesTheDataFile) {
-  const DebugLogFile log;
-  Load("");
-  log.SwitchOn();
-  Write();
-  EXPECT_EQ(log.Text(), "GenericDataReader > WriteProperties: " + Resolved("rec.eeg") + "\n");
+  Write();  // their answers are ignored
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "component/ComponentTestSupport.h"
 #include "contract/ReaderIdentity.h"
@@ -22,6 +20,12 @@ class ReaderObjectTest : public ComponentTest {
     ASSERT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
     ASSERT_EQ(reader->CreateStorageEntries(storage, 0), S_OK);
   }
+  // Replaces the stream `name` of `storage` by `bytes`.
+  static void Store(IStorage* storage, LPCOLESTR name, std::string_view bytes) {
+    ComPtr<IStream> stream;
+    ASSERT_EQ(storage->CreateStream(name, 0x1012, 0, 0, stream.Receive()), S_OK);
+    ASSERT_EQ(stream->Write(bytes.data(), ULONG(bytes.size()), nullptr), S_OK);
+  }
   static std::vector<float> Data(IEEGData& data, LONG first, LONG count, std::size_t floats) {
     float* block = nullptr;
     EXPECT_EQ(data.GetData(first, count, &block, nullptr, 0), S_OK);
@@ -31,26 +35,24 @@ class ReaderObjectTest : public ComponentTest {
   }
 };
 
-TEST_F(ReaderObjectTest, OpenRawFileTestsTheExtensionFirst) {
-  ComPtr<IEEGRawFileReader> reader = NewReader();
-  LONG opened = 7;
-  EXPECT_EQ(reader->OpenRawFile(dir.File("none.shdr ").c_str(), &opened), MakeResult(0x00041001));
-  EXPECT_EQ(reader->OpenRawFile("shdr", &opened), MakeResult(0x00041001));
-  EXPECT_EQ(reader->OpenRawFile(dir.File("none.txt").c_str(), &opened), MakeResult(0x00041001));
-  EXPECT_EQ(reader->OpenRawFile(dir.File("none.SHDR").c_str(), &opened), MakeResult(0x8004100E));
+TEST_F(ReaderObjectTest, OpenRawFileRefusesOtherFilesAndShowsAnInvalidHeaderOnce) {
   dir.Write("other.shdr", "Some other format 2.0\r\n[Common Infos]\r\n");
-  EXPECT_EQ(reader->OpenRawFile(dir.File("other.shdr").c_str(), &opened), MakeResult(0x00041001));
-  EXPECT_EQ(opened, 7);
-  EXPECT_TRUE(host.Messages().empty());
-}
-
-TEST_F(ReaderObjectTest, AnInvalidHeaderIsShownOnceWithItsPath) {
+  const std::string invalid = WriteHeader("[Other]\r\n");
+  const std::pair<std::string, HRESULT> rows[] = {
+      {dir.File("none.shdr "), MakeResult(0x00041001)},  // the extension is tested first
+      {"shdr", MakeResult(0x00041001)},
+      {dir.File("none.txt"), MakeResult(0x00041001)},
+      {dir.File("none.SHDR"), MakeResult(0x8004100E)},
+      {dir.File("other.shdr"), MakeResult(0x00041001)},
+      {invalid, MakeResult(0x80041003)},
+  };
   ComPtr<IEEGRawFileReader> reader = NewReader();
-  const std::string path = WriteHeader("[Other]\r\n");
-  LONG opened = 0;
-  EXPECT_EQ(reader->OpenRawFile(path.c_str(), &opened), MakeResult(0x80041003));
-  EXPECT_EQ(host.Messages(), std::vector<std::string>{path + ":Missing section \"[Common Infos]\"."});
-  EXPECT_EQ(opened, 0);
+  for (const auto& [path, code] : rows) {
+    LONG opened = 7;
+    EXPECT_EQ(reader->OpenRawFile(path.c_str(), &opened), code) << path;
+    EXPECT_EQ(opened, 7) << path;
+  }
+  EXPECT_EQ(host.Messages(), std::vector<std::string>{invalid + ":Missing section \"[Common Infos]\"."});
 }
 
 TEST_F(ReaderObjectTest, ASuccessfulOpenIsLoggedAndRemembered) {
@@ -207,28 +209,20 @@ TEST_F(ReaderObjectTest, AStoredHeaderPathIsReplacedByItsDataFile) {
   Import(header, storage.Get());
   const std::string upper = dir.File("REC2.SHDR");
   std::filesystem::copy_file(header, upper);
-  ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
-  stream.Reset();
+  Store(storage.Get(), OLESTR("DataPath"), upper + '\0');
   ComPtr<IEEGData> data = As<IEEGData>(NewReader());
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
-  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + std::string(1, '\0'));
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + '\0');
   EXPECT_EQ(Data(*data, 0, 1, 2).size(), 2u);
 
   // A header whose data file is gone is refused by its own parse (E_FAIL, no message), and
   // "DataPath" keeps the header's path.
-  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(upper.c_str(), ULONG(upper.size() + 1), nullptr);
-  stream.Reset();
+  Store(storage.Get(), OLESTR("DataPath"), upper + '\0');
   data.Reset();  // it holds the data file open
   std::filesystem::rename(dir.File("rec.eeg"), dir.File("gone.eeg"));
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
-  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + std::string(1, '\0'));
-  dir.Write("bad.shdr", "not a header\r\n\r\n");
-  ASSERT_EQ(storage->CreateStream(OLESTR("DataPath"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(dir.File("bad.shdr").c_str(), ULONG(dir.File("bad.shdr").size() + 1), nullptr);
-  stream.Reset();
+  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + '\0');
+  Store(storage.Get(), OLESTR("DataPath"), dir.Write("bad.shdr", "not a header\r\n\r\n") + '\0');
   EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
   EXPECT_TRUE(host.Messages().empty());
 }
@@ -237,29 +231,35 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   const std::string header = WriteBinaryRecording(2);
   const ComPtr<IStorage> storage = NewStorage();
   Import(header, storage.Get());
-  // A stored unit code beyond the table is written back as 0.
-  std::string stored = StreamBytes(storage.Get(), OLESTR("HostProperties"));
-  std::optional<PropertyStore> properties =
-      PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
-  ASSERT_TRUE(properties);
-  const std::uint8_t seven[4] = {7, 0, 0, 0};
-  properties->Set(5, 0, seven);
-  const PropertyStore::Bytes encoded = properties->Encode();
-  ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(OLESTR("HostProperties"), 0x1012, 0, 0, stream.Receive()), S_OK);
-  stream->Write(encoded.data(), ULONG(encoded.size()), nullptr);
-  stream.Reset();
-  host.Recorder().Clear();
-  ComPtr<IEEGData> data = As<IEEGData>(NewReader());
-  ASSERT_EQ(data->LoadFromStorage(storage.Get(), 7), S_OK);
-  EXPECT_EQ(host.Recorder().CallsOf("HostData.LoadFromStorage")[0], "HostData.LoadFromStorage(storage, 7)");
-  ComPtr<IHostPropertyWriter> loaded;
-  ASSERT_EQ(data->GetProperties(loaded.Receive()), S_OK);
-  BYTE* unit = nullptr;
-  ULONG size = 0;
-  ASSERT_EQ(loaded->GetProperty(5, 0, &unit, &size), S_OK);
-  EXPECT_EQ(std::vector<BYTE>(unit, unit + size), (std::vector<BYTE>{0, 0, 0, 0}));
-  CoTaskMemFree(unit);
+  // The stored unit code: one beyond the table is written back as 0, a short one is refused.
+  const std::string stored = StreamBytes(storage.Get(), OLESTR("HostProperties"));
+  struct Row {
+    PropertyStore::Bytes unit;
+    HRESULT loaded;
+    PropertyStore::Bytes written;
+  };
+  const Row rows[] = {{{5, 0}, E_FAIL, {}}, {{6, 0, 0, 0}, S_OK, {0, 0, 0, 0}}, {{5, 0, 0, 0}, S_OK, {5, 0, 0, 0}}};
+  ComPtr<IEEGData> data;
+  for (const Row& row : rows) {
+    std::optional<PropertyStore> properties =
+        PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
+    ASSERT_TRUE(properties);
+    properties->Set(5, 0, row.unit);
+    const PropertyStore::Bytes encoded = properties->Encode();
+    Store(storage.Get(), OLESTR("HostProperties"), {reinterpret_cast<const char*>(encoded.data()), encoded.size()});
+    host.Recorder().Clear();
+    data = As<IEEGData>(NewReader());
+    ASSERT_EQ(data->LoadFromStorage(storage.Get(), 7), row.loaded) << int(row.unit[0]);
+    EXPECT_EQ(host.Recorder().CallsOf("HostData.LoadFromStorage")[0], "HostData.LoadFromStorage(storage, 7)");
+    if (row.loaded != S_OK) continue;
+    ComPtr<IHostPropertyWriter> loaded;
+    ASSERT_EQ(data->GetProperties(loaded.Receive()), S_OK);
+    BYTE* unit = nullptr;
+    ULONG size = 0;
+    ASSERT_EQ(loaded->GetProperty(5, 0, &unit, &size), S_OK);
+    EXPECT_EQ(PropertyStore::Bytes(unit, unit + size), row.written);
+    CoTaskMemFree(unit);
+  }
 
   // Without "InternalData" the data file is read as ASCII data.
   ASSERT_EQ(storage->DestroyElement(OLESTR("InternalData")), S_OK);

@@ -85,7 +85,8 @@ std::string Args(const Values&... values) {
   return text;
 }
 
-// A part that records each call before it hands the call on to the real host object.
+// A part that records each call before it hands the call on to the real host object; the operations
+// the component never calls answer E_NOTIMPL.
 template <typename Interface>
 class Recording : public ComPart<Interface> {
  public:
@@ -99,6 +100,11 @@ class Recording : public ComPart<Interface> {
     const HRESULT planned = m_Shared.recorder->Record(m_Name + "." + std::string(operation), std::move(arguments));
     return planned != S_OK ? planned : forward();
   }
+  // Records the call with its arguments as they are and hands it on to the real object's `Method`.
+  template <auto Method, typename... Arguments>
+  HRESULT Forward(std::string_view operation, Arguments... arguments) {
+    return Call(operation, Args(arguments...), [&] { return (Real()->*Method)(arguments...); });
+  }
   Interface* Real() const { return m_Real.Get(); }
   Shared m_Shared;
 
@@ -110,9 +116,7 @@ class Recording : public ComPart<Interface> {
 class Messages final : public Recording<IHostMessages> {
  public:
   using Recording::Recording;
-  HRESULT SetOwnerWindow(void*) override {
-    return Call("SetOwnerWindow", "", [] { return S_OK; });
-  }
+  HRESULT SetOwnerWindow(void*) override { return E_NOTIMPL; }
   HRESULT ShowMessage(const char* text) override {
     return Call("ShowMessage", Args(text), [&] {
       m_Shared.messages->push_back(text ? text : "");
@@ -124,33 +128,20 @@ class Messages final : public Recording<IHostMessages> {
 class Registration final : public Recording<IHostRegistration> {
  public:
   using Recording::Recording;
-  HRESULT Open() override {
-    return Call("Open", "", [&] { return Real()->Open(); });
-  }
+  HRESULT Open() override { return E_NOTIMPL; }
   HRESULT RegisterComponent(const char* path, HKEY* key, REFCLSID clsid, const char* description) override {
     return Call("RegisterComponent", Args(path, GuidToString(clsid).c_str(), description),
                 [&] { return Real()->RegisterComponent(path, key, clsid, description); });
   }
-  HRESULT RegisterCategory(const char* path, const char* description) override {
-    return Call("RegisterCategory", Args(path, description),
-                [&] { return Real()->RegisterCategory(path, description); });
-  }
+  HRESULT RegisterCategory(const char*, const char*) override { return E_NOTIMPL; }
   HRESULT RegisterClass(REFCLSID clsid, HINSTANCE module, const char* progId) override {
     return Call("RegisterClass", Args(GuidToString(clsid).c_str(), progId),
                 [&] { return Real()->RegisterClass(clsid, module, progId); });
   }
-  HRESULT FindComponent(const char* progId, CLSID* clsid) override {
-    return Call("FindComponent", Args(progId), [&] { return Real()->FindComponent(progId, clsid); });
-  }
-  HRESULT EnumComponents(const char* path, CLSID* clsids, ULONG* count) override {
-    return Call("EnumComponents", Args(path), [&] { return Real()->EnumComponents(path, clsids, count); });
-  }
-  HRESULT UnregisterCategory(const char* path) override {
-    return Call("UnregisterCategory", Args(path), [&] { return Real()->UnregisterCategory(path); });
-  }
-  HRESULT Close() override {
-    return Call("Close", "", [&] { return Real()->Close(); });
-  }
+  HRESULT FindComponent(const char*, CLSID*) override { return E_NOTIMPL; }
+  HRESULT EnumComponents(const char*, CLSID*, ULONG*) override { return E_NOTIMPL; }
+  HRESULT UnregisterCategory(const char*) override { return E_NOTIMPL; }
+  HRESULT Close() override { return E_NOTIMPL; }
   HRESULT UnregisterComponent(const char* path, REFCLSID clsid) override {
     return Call("UnregisterComponent", Args(path, GuidToString(clsid).c_str()),
                 [&] { return Real()->UnregisterComponent(path, clsid); });
@@ -163,25 +154,15 @@ class Registration final : public Recording<IHostRegistration> {
 class PropertyWriter final : public Recording<IHostPropertyWriter> {
  public:
   using Recording::Recording;
-  HRESULT Attach(IStorage* storage) override {
-    return Call("Attach", Args(storage), [&] { return Real()->Attach(storage); });
-  }
-  HRESULT Finish() override {
-    return Call("Finish", "", [&] { return Real()->Finish(); });
-  }
-  HRESULT GetProperty(ULONG tag, ULONG index, BYTE** data, ULONG* size) override {
-    return Call("GetProperty", Args(tag, index), [&] { return Real()->GetProperty(tag, index, data, size); });
-  }
+  HRESULT Attach(IStorage* storage) override { return Forward<&IHostPropertyWriter::Attach>("Attach", storage); }
+  HRESULT Finish() override { return Forward<&IHostPropertyWriter::Finish>("Finish"); }
+  HRESULT GetProperty(ULONG, ULONG, BYTE**, ULONG*) override { return E_NOTIMPL; }
   HRESULT SetProperty(ULONG tag, ULONG index, const void* data, ULONG size) override {
     return Call("SetProperty", Args(tag, index, Bytes{data, size}),
                 [&] { return Real()->SetProperty(tag, index, data, size); });
   }
-  HRESULT RemoveProperty(ULONG tag, ULONG index) override {
-    return Call("RemoveProperty", Args(tag, index), [&] { return Real()->RemoveProperty(tag, index); });
-  }
-  HRESULT Close() override {
-    return Call("Close", "", [&] { return Real()->Close(); });
-  }
+  HRESULT RemoveProperty(ULONG, ULONG) override { return E_NOTIMPL; }
+  HRESULT Close() override { return Forward<&IHostPropertyWriter::Close>("Close"); }
 };
 
 class PropertyBag final : public Recording<IHostPropertyBag> {
@@ -205,41 +186,25 @@ class PropertyBag final : public Recording<IHostPropertyBag> {
 class MarkerWriter final : public Recording<IHostMarkerWriter> {
  public:
   using Recording::Recording;
-  HRESULT Attach(IStorage* storage) override {
-    return Call("Attach", Args(storage), [&] { return Real()->Attach(storage); });
-  }
+  HRESULT Attach(IStorage* storage) override { return Forward<&IHostMarkerWriter::Attach>("Attach", storage); }
   HRESULT BeginMarker(LONG position, LONG points) override {
-    return Call("BeginMarker", Args(position, points), [&] { return Real()->BeginMarker(position, points); });
+    return Forward<&IHostMarkerWriter::BeginMarker>("BeginMarker", position, points);
   }
-  HRESULT SetType(const char* type) override {
-    return Call("SetType", Args(type), [&] { return Real()->SetType(type); });
-  }
-  HRESULT SetDate(double date) override {
-    return Call("SetDate", Args(date), [&] { return Real()->SetDate(date); });
-  }
+  HRESULT SetType(const char* type) override { return Forward<&IHostMarkerWriter::SetType>("SetType", type); }
+  HRESULT SetDate(double date) override { return Forward<&IHostMarkerWriter::SetDate>("SetDate", date); }
   HRESULT SetDescription(const char* text) override {
-    return Call("SetDescription", Args(text), [&] { return Real()->SetDescription(text); });
+    return Forward<&IHostMarkerWriter::SetDescription>("SetDescription", text);
   }
-  HRESULT SetChannel(LONG channel) override {
-    return Call("SetChannel", Args(channel), [&] { return Real()->SetChannel(channel); });
-  }
-  HRESULT SetFlag() override {
-    return Call("SetFlag", "", [&] { return Real()->SetFlag(); });
-  }
-  HRESULT AddMarker() override {
-    return Call("AddMarker", "", [&] { return Real()->AddMarker(); });
-  }
-  HRESULT Commit() override {
-    return Call("Commit", "", [&] { return Real()->Commit(); });
-  }
+  HRESULT SetChannel(LONG channel) override { return Forward<&IHostMarkerWriter::SetChannel>("SetChannel", channel); }
+  HRESULT SetFlag() override { return Forward<&IHostMarkerWriter::SetFlag>("SetFlag"); }
+  HRESULT AddMarker() override { return Forward<&IHostMarkerWriter::AddMarker>("AddMarker"); }
+  HRESULT Commit() override { return Forward<&IHostMarkerWriter::Commit>("Commit"); }
 };
 
 class Converter final : public Recording<IHostConverter> {
  public:
   using Recording::Recording;
-  HRESULT ValueToDate(double value, LONG* year, LONG* month, LONG* day) override {
-    return Call("ValueToDate", Args(value), [&] { return Real()->ValueToDate(value, year, month, day); });
-  }
+  HRESULT ValueToDate(double, LONG*, LONG*, LONG*) override { return E_NOTIMPL; }
   HRESULT DateToValue(LONG year, LONG month, LONG day, LONG hour, LONG minute, LONG second, LONG microsecond,
                       double* value) override {
     return Call("DateToValue", Args(year, month, day, hour, minute, second, microsecond),
@@ -290,25 +255,12 @@ class HostData final : public ComObject<IEEGData> {
   HRESULT GetProperties(IHostPropertyWriter** properties) override {
     return Call("GetProperties", "", [&] { return m_Real->GetProperties(properties); });
   }
-  HRESULT GetData(LONG first, LONG count, float** block, const LONG* channels, LONG channelCount) override {
-    return Call("GetData", Args(first, count, channelCount),
-                [&] { return m_Real->GetData(first, count, block, channels, channelCount); });
-  }
-  HRESULT Operation4(LONG a, LONG b, LONG c, LONG d) override {
-    return Call("Operation4", Args(a, b, c, d), [&] { return m_Real->Operation4(a, b, c, d); });
-  }
-  HRESULT Operation5(LONG a) override {
-    return Call("Operation5", Args(a), [&] { return m_Real->Operation5(a); });
-  }
-  HRESULT Operation6(LONG a, LONG b) override {
-    return Call("Operation6", Args(a, b), [&] { return m_Real->Operation6(a, b); });
-  }
-  HRESULT Operation7(LONG a, LONG b) override {
-    return Call("Operation7", Args(a, b), [&] { return m_Real->Operation7(a, b); });
-  }
-  HRESULT Operation8(LONG* value) override {
-    return Call("Operation8", "", [&] { return m_Real->Operation8(value); });
-  }
+  HRESULT GetData(LONG, LONG, float**, const LONG*, LONG) override { return E_NOTIMPL; }
+  HRESULT Operation4(LONG a, LONG b, LONG c, LONG d) override { return m_Real->Operation4(a, b, c, d); }
+  HRESULT Operation5(LONG a) override { return m_Real->Operation5(a); }
+  HRESULT Operation6(LONG a, LONG b) override { return m_Real->Operation6(a, b); }
+  HRESULT Operation7(LONG a, LONG b) override { return m_Real->Operation7(a, b); }
+  HRESULT Operation8(LONG*) override { return E_NOTIMPL; }
 
  private:
   HRESULT Call(std::string_view operation, std::string arguments, const std::function<HRESULT()>& forward) {

@@ -34,26 +34,19 @@ class RecordingStream final : public ComObject<IStream> {
       return planned;
     return m_Real->Write(buffer, count, written);
   }
-  HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override {
-    return m_Real->Seek(move, origin, position);
-  }
-  HRESULT SetSize(ULARGE_INTEGER size) override { return m_Real->SetSize(size); }
-  HRESULT CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override {
-    return m_Real->CopyTo(target, count, read, written);
-  }
-  HRESULT Commit(DWORD flags) override { return m_Real->Commit(flags); }
-  HRESULT Revert() override { return m_Real->Revert(); }
-  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD type) override {
-    return m_Real->LockRegion(offset, count, type);
-  }
-  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD type) override {
-    return m_Real->UnlockRegion(offset, count, type);
-  }
+  // What the component never asks of a stream.
+  HRESULT Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  HRESULT SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+  HRESULT CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  HRESULT Commit(DWORD) override { return E_NOTIMPL; }
+  HRESULT Revert() override { return E_NOTIMPL; }
+  HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
   HRESULT Stat(STATSTG* status, DWORD flags) override {
     if (const HRESULT planned = m_Recorder.Record("Stream.Stat", m_Name); planned != S_OK) return planned;
     return m_Real->Stat(status, flags);
   }
-  HRESULT Clone(IStream** clone) override { return m_Real->Clone(clone); }
+  HRESULT Clone(IStream**) override { return E_NOTIMPL; }
 
  private:
   CallRecorder& m_Recorder;
@@ -77,36 +70,24 @@ class RecordingStorage final : public ComObject<IStorage> {
       return planned;
     return Wrap(m_Real->OpenStream(name, r1, mode, r2, stream), name, stream);
   }
-  HRESULT CreateStorage(LPCOLESTR name, DWORD mode, DWORD r1, DWORD r2, IStorage** storage) override {
-    return m_Real->CreateStorage(name, mode, r1, r2, storage);
-  }
-  HRESULT OpenStorage(LPCOLESTR name, IStorage* priority, DWORD mode, SNB exclude, DWORD r,
-                      IStorage** storage) override {
-    return m_Real->OpenStorage(name, priority, mode, exclude, r, storage);
-  }
-  HRESULT CopyTo(DWORD count, const IID* exclude, SNB names, IStorage* target) override {
-    return m_Real->CopyTo(count, exclude, names, target);
-  }
-  HRESULT MoveElementTo(LPCOLESTR name, IStorage* target, LPCOLESTR newName, DWORD flags) override {
-    return m_Real->MoveElementTo(name, target, newName, flags);
-  }
-  HRESULT Commit(DWORD flags) override { return m_Real->Commit(flags); }
-  HRESULT Revert() override { return m_Real->Revert(); }
-  HRESULT EnumElements(DWORD r1, void* r2, DWORD r3, IEnumSTATSTG** elements) override {
-    return m_Real->EnumElements(r1, r2, r3, elements);
-  }
-  HRESULT DestroyElement(LPCOLESTR name) override { return m_Real->DestroyElement(name); }
-  HRESULT RenameElement(LPCOLESTR from, LPCOLESTR to) override { return m_Real->RenameElement(from, to); }
-  HRESULT SetElementTimes(LPCOLESTR name, const FILETIME* c, const FILETIME* a, const FILETIME* m) override {
-    return m_Real->SetElementTimes(name, c, a, m);
-  }
+  // What the component never asks of a storage.
+  HRESULT CreateStorage(LPCOLESTR, DWORD, DWORD, DWORD, IStorage**) override { return E_NOTIMPL; }
+  HRESULT OpenStorage(LPCOLESTR, IStorage*, DWORD, SNB, DWORD, IStorage**) override { return E_NOTIMPL; }
+  HRESULT CopyTo(DWORD, const IID*, SNB, IStorage*) override { return E_NOTIMPL; }
+  HRESULT MoveElementTo(LPCOLESTR, IStorage*, LPCOLESTR, DWORD) override { return E_NOTIMPL; }
+  HRESULT Commit(DWORD) override { return E_NOTIMPL; }
+  HRESULT Revert() override { return E_NOTIMPL; }
+  HRESULT EnumElements(DWORD, void*, DWORD, IEnumSTATSTG**) override { return E_NOTIMPL; }
+  HRESULT DestroyElement(LPCOLESTR) override { return E_NOTIMPL; }
+  HRESULT RenameElement(LPCOLESTR, LPCOLESTR) override { return E_NOTIMPL; }
+  HRESULT SetElementTimes(LPCOLESTR, const FILETIME*, const FILETIME*, const FILETIME*) override { return E_NOTIMPL; }
   HRESULT SetClass(REFCLSID clsid) override {
     if (const HRESULT planned = m_Recorder.Record("Storage.SetClass", GuidToString(clsid)); planned != S_OK)
       return planned;
     return m_Real->SetClass(clsid);
   }
-  HRESULT SetStateBits(DWORD bits, DWORD mask) override { return m_Real->SetStateBits(bits, mask); }
-  HRESULT Stat(STATSTG* status, DWORD flags) override { return m_Real->Stat(status, flags); }
+  HRESULT SetStateBits(DWORD, DWORD) override { return E_NOTIMPL; }
+  HRESULT Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
 
  private:
   HRESULT Wrap(HRESULT result, LPCOLESTR name, IStream** stream) {

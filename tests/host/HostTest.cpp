@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 #include "host/HostClasses.h"
@@ -52,7 +53,7 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   const float resolution = 0.5f;
   ASSERT_EQ(bag->SetProperty(0, 0, &count, 4), S_OK);
   ASSERT_EQ(bag->SetProperty(1, 1, &resolution, 4), S_OK);
-  ASSERT_EQ(bag->SetProperty(4, 0, "", 0), S_OK);
+  ASSERT_EQ(bag->SetProperty(0x04030201, 0, "", 0), S_OK);  // a tag of four distinct bytes
   BYTE* data = nullptr;
   ULONG size = 0;
   ASSERT_EQ(bag->SaveToMemory(&data, &size), S_OK);
@@ -70,6 +71,9 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   EXPECT_EQ(read, 0.5f);
   EXPECT_EQ(other->GetProperty(1, 0, &data, &size), S_FALSE);
   EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(other->GetProperty(0x04030201, 0, &data, &size), S_OK);
+  CoTaskMemFree(data);
+  EXPECT_EQ(other->GetProperty(1, 1, &data, nullptr), E_POINTER);
 
   for (std::size_t cut : {std::size_t(1), std::size_t(11), encoded.size() - 1}) {
     ASSERT_EQ(other->Reset(encoded.data(), ULONG(encoded.size())), S_OK);
@@ -85,44 +89,40 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   EXPECT_EQ(other->Reset(nullptr, 0), S_OK);
 }
 
-TEST_F(HostTest, DateToValueGivesOleAutomationDates) {
+TEST_F(HostTest, DatesAreOleAutomationDays) {
   ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
-  double value = -1;
-  ASSERT_EQ(converter->DateToValue(1899, 12, 30, 0, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, 0.0);
-  ASSERT_EQ(converter->DateToValue(1900, 1, 1, 0, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, 2.0);
-  ASSERT_EQ(converter->DateToValue(2000, 1, 1, 12, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, 36526.5);
-  ASSERT_EQ(converter->DateToValue(1899, 12, 29, 6, 0, 0, 0, &value), S_OK);
-  EXPECT_EQ(value, -1.25);
+  struct Row {
+    std::array<LONG, 7> date;  // year, month, day, hour, minute, second, microsecond
+    double days;               // NAN: refused with E_INVALIDARG
+  };
+  const Row rows[] = {
+      {{1899, 12, 30, 0, 0, 0, 0}, 0.0},     {{1900, 1, 1, 0, 0, 0, 0}, 2.0},
+      {{2000, 1, 1, 12, 0, 0, 0}, 36526.5},  {{1899, 12, 29, 6, 0, 0, 0}, -1.25},
+      {{2000, 2, 29, 0, 0, 0, 0}, 36585},    {{2400, 2, 29, 0, 0, 0, 0}, 182682},
+      {{1600, 2, 29, 0, 0, 0, 0}, -109512},  {{100, 1, 1, 0, 0, 0, 0}, -657434},
+      {{9999, 12, 31, 0, 0, 0, 0}, 2958465}, {{2023, 2, 29, 0, 0, 0, 0}, NAN},
+      {{1900, 2, 29, 0, 0, 0, 0}, NAN},      {{2100, 2, 29, 0, 0, 0, 0}, NAN},
+      {{2000, 4, 31, 0, 0, 0, 0}, NAN},      {{2000, 13, 1, 0, 0, 0, 0}, NAN},
+      {{2000, 1, 32, 0, 0, 0, 0}, NAN},      {{2000, 1, 1, 24, 0, 0, 0}, NAN},
+      {{2000, 1, 1, 0, 0, 0, 1000000}, NAN}, {{99, 1, 1, 0, 0, 0, 0}, NAN},
+  };
+  for (const Row& row : rows) {
+    const auto& d = row.date;
+    double value = -1;
+    const HRESULT result = converter->DateToValue(d[0], d[1], d[2], d[3], d[4], d[5], d[6], &value);
+    if (std::isnan(row.days)) {
+      EXPECT_EQ(result, E_INVALIDARG) << d[0] << "-" << d[1] << "-" << d[2];
+      continue;
+    }
+    ASSERT_EQ(result, S_OK);
+    EXPECT_EQ(value, row.days) << d[0] << "-" << d[1] << "-" << d[2];
+    LONG year = 0, month = 0, day = 0;  // back from the value, its fraction dropped
+    ASSERT_EQ(converter->ValueToDate(row.days, &year, &month, &day), S_OK);
+    EXPECT_EQ((std::array<LONG, 3>{year, month, day}), (std::array<LONG, 3>{d[0], d[1], d[2]}));
+  }
+  double value = 0;
   ASSERT_EQ(converter->DateToValue(2024, 2, 29, 23, 59, 59, 999999, &value), S_OK);
   EXPECT_NEAR((value - 45351.0) * 86400.0, 86399.999999, 1e-5);  // the microseconds survive
-  for (const auto& [date, days] : std::vector<std::pair<std::array<LONG, 3>, double>>{{{2000, 2, 29}, 36585},
-                                                                                      {{2400, 2, 29}, 182682},
-                                                                                      {{1600, 2, 29}, -109512},
-                                                                                      {{100, 1, 1}, -657434},
-                                                                                      {{9999, 12, 31}, 2958465}}) {
-    ASSERT_EQ(converter->DateToValue(date[0], date[1], date[2], 0, 0, 0, 0, &value), S_OK);
-    EXPECT_EQ(value, days);
-    LONG year = 0, month = 0, day = 0;
-    ASSERT_EQ(converter->ValueToDate(days, &year, &month, &day), S_OK);
-    EXPECT_EQ((std::array<LONG, 3>{year, month, day}), date);
-  }
-  for (const auto& date : std::vector<std::array<LONG, 7>>{{2023, 2, 29, 0, 0, 0, 0},
-                                                           {1900, 2, 29, 0, 0, 0, 0},
-                                                           {2100, 2, 29, 0, 0, 0, 0},
-                                                           {2000, 4, 31, 0, 0, 0, 0},
-                                                           {2000, 13, 1, 0, 0, 0, 0},
-                                                           {2000, 1, 32, 0, 0, 0, 0},
-                                                           {2000, 1, 1, 24, 0, 0, 0},
-                                                           {2000, 1, 1, 0, 0, 0, 1000000},
-                                                           {99, 1, 1, 0, 0, 0, 0}})
-    EXPECT_EQ(converter->DateToValue(date[0], date[1], date[2], date[3], date[4], date[5], date[6], &value),
-              E_INVALIDARG);
-  LONG year = 0, month = 0, day = 0;
-  ASSERT_EQ(converter->ValueToDate(36526.5, &year, &month, &day), S_OK);
-  EXPECT_EQ(year * 10000 + month * 100 + day, 20000101);
 }
 
 TEST_F(HostTest, LabelsAndCoordinates) {
@@ -138,6 +138,29 @@ TEST_F(HostTest, LabelsAndCoordinates) {
   EXPECT_EQ(coordinates[1], -90.0f);
   ASSERT_EQ(converter->LookupCoordinates("Unknown", coordinates), S_OK);
   EXPECT_EQ(coordinates[0] + coordinates[1] + coordinates[2], 0.0f);
+}
+
+TEST_F(HostTest, ElectrodePositionsAreMirroredAcrossTheMidline) {
+  ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
+  const auto position = [&](const char* label) {
+    std::array<float, 3> at{};
+    EXPECT_EQ(converter->LookupCoordinates(label, at.data()), S_OK);
+    EXPECT_EQ(at[0], 1.0f) << label;  // on the unit sphere
+    return at;
+  };
+  const std::pair<const char*, const char*> pairs[] = {{"Fp1", "Fp2"}, {"F7", "F8"}, {"F3", "F4"}, {"T7", "T8"},
+                                                       {"C3", "C4"},   {"P7", "P8"}, {"P3", "P4"}, {"O1", "O2"},
+                                                       {"T3", "T4"},   {"T5", "T6"}};
+  for (const auto& [left, right] : pairs) {
+    const std::array<float, 3> l = position(left), r = position(right);
+    EXPECT_LT(l[1], 0.0f) << left;
+    EXPECT_EQ(r[1], -l[1]) << right;
+    EXPECT_EQ(r[2], -l[2]) << right;
+  }
+  for (const char* midline : {"Fpz", "Fz", "Pz", "Oz"}) {
+    EXPECT_GT(position(midline)[1], 0.0f) << midline;
+    EXPECT_EQ(std::fabs(position(midline)[2]), 90.0f) << midline;
+  }
 }
 
 TEST_F(HostTest, PropertiesStoredByTheWriterComeBackThroughTheHostData) {
@@ -247,6 +270,17 @@ TEST_F(RegistrationTest, ARegisteredClassCanBeCreatedFromItsModule) {
   EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IidOf<IUnknown>(), made.ReceiveVoid()),
             REGDB_E_CLASSNOTREG);
   EXPECT_EQ(registration->UnregisterClass(kClass), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+  const HRESULT nulls[] = {registration->RegisterComponent(nullptr, &key, kClass, "d"),
+                           registration->RegisterComponent("p", &key, kClass, nullptr),
+                           registration->RegisterCategory(nullptr, "d"),
+                           registration->RegisterCategory("p", nullptr),
+                           registration->RegisterClass(kClass, module, nullptr),
+                           registration->FindComponent(nullptr, &found),
+                           registration->FindComponent("Test.Module", nullptr),
+                           registration->UnregisterCategory(nullptr),
+                           registration->UnregisterComponent(nullptr, kClass)};
+  for (std::size_t i = 0; i < std::size(nulls); ++i) EXPECT_EQ(nulls[i], E_POINTER) << i;
 }
 
 }  // namespace
