@@ -87,9 +87,9 @@ TEST_F(GdrTest, InfoAndDumpShowEveryField) {
   ASSERT_EQ(Gdr("import r.shdr r.gdr").status, 0);
   const std::string golden[][2] = {
       {"info r.shdr",
-       "Data file      r.txt\nMarker file    r.vmrk\nLayout         ASCII, multiplexed\nSampling       500 us (2000 "
-       "Hz)\n"
-       "Data points    3 (0.002 s)\nChannels       2\n    0  Fp1        ref Cz       0.5 mV\n"
+       "Data file      r.txt\nMarker file    r.vmrk\nLayout         ASCII, multiplexed\n"
+       "Sampling       500 us (2000 Hz)\nData points    3 (0.002 s)\nChannels       2\n"
+       "    0  Fp1        ref Cz       0.5 mV\n"
        "    1  O1         ref -        2 \xC2\xB5V\nComment\nIn \xC2\xB5V.\n"},
       {"dump r.gdr",
        "Class          {3E8D6A41-92C7-4B15-A60F-5D27C19B843A}\nHeader         r.shdr\nData           r.txt\n"

@@ -79,7 +79,7 @@ TEST_F(HostileInputTest, DamagedRecordingsAndStores) {
       {"a store cut after its header", "r.gdr", store.substr(0, 512)},
       {"a store cut in a sector", "r.gdr", store.substr(0, 600)},
       {"a store of flipped bytes", "r.gdr", flipped},
-      {"a store of huge sectors", "r.gdr", WithWord(store, 0x1C, 0xFFFFFFFE)},
+      {"a store whose sector shift is 0xFFFF", "r.gdr", WithWord(store, 0x1C, 0xFFFFFFFE)},
       {"a store with the most FAT sectors", "r.gdr", WithWord(store, 0x2C, 0xFFFFFFFF)},
       {"a store whose directory lies beyond it", "r.gdr", WithWord(store, 0x30, 0x7FFFFFFF)},
       {"a store whose mini stream lies beyond it", "r.gdr", WithWord(store, 0x3C, 0x7FFFFFFF)},
