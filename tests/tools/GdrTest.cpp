@@ -333,9 +333,11 @@ TEST_F(GdrTest, ReadWritesWhatTheComponentReturns) {
   run = Gdr("read " + store + " --from 4");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\"A,B\",C\n");
-  run = Gdr("read " + store + " --channels Cz");
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "gdr: no channel Cz (the recording has 2 channels)\n");
+  for (const std::string channel : {"Cz", "2"}) {
+    run = Gdr("read " + store + " --channels " + channel);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "gdr: no channel " + channel + " (the recording has 2 channels)\n");
+  }
 }
 
 TEST_F(GdrTest, ExportWritesAnEdfFileOrRefusesInOneLine) {
