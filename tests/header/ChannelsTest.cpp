@@ -1,3 +1,6 @@
+#include <sstream>
+#include <vector>
+
 #include "header/HeaderTestSupport.h"
 
 namespace {
@@ -7,60 +10,38 @@ class ChannelsTest : public HeaderTest {
   int LoadChannels(int channels, std::string_view sections, std::string_view extra = "") {
     return LoadBinary(channels, 4000, extra, sections);
   }
+  // Each channel as "name|reference|resolution|unit code|unit text|coordinates", "at" when they count.
+  std::vector<std::string> Channels() {
+    std::vector<std::string> channels;
+    for (const CChannelInfo& c : header.m_Channels) {
+      std::ostringstream text;
+      text << c.Name << '|' << c.Reference << '|' << c.Resolution << '|' << c.UnitCode << '|';
+      for (auto w : c.UnitText) text << (w < 128 ? std::string(1, char(w)) : "U+" + std::to_string(int(w)));
+      text << (c.HasCoordinates ? "|at " : "|") << c.Coordinates[0] << ',' << c.Coordinates[1] << ','
+           << c.Coordinates[2];
+      channels.push_back(text.str());
+    }
+    return channels;
+  }
 };
 
-TEST_F(ChannelsTest, DefaultsWithoutChannelInfos) {
+TEST_F(ChannelsTest, EntriesUnitsAndCoordinates) {
   ASSERT_EQ(LoadChannels(3, ""), 0);
-  ASSERT_EQ(header.m_Channels.size(), 3u);
-  for (std::size_t i = 0; i < 3; ++i) {
-    const CChannelInfo& channel = header.m_Channels[i];
-    EXPECT_EQ(channel.Name, std::to_string(i + 1));
-    EXPECT_EQ(channel.Reference, "");
-    EXPECT_EQ(channel.Resolution, 1.0f);
-    EXPECT_EQ(channel.UnitCode, 0u);
-    EXPECT_EQ(channel.UnitText, OLESTR(""));
-    EXPECT_FALSE(channel.HasCoordinates);
-  }
-}
-
-TEST_F(ChannelsTest, FieldsOfAChannelEntry) {
-  ASSERT_EQ(LoadChannels(4,
+  EXPECT_EQ(Channels(), (std::vector<std::string>{"1||1|0||0,0,0", "2||1|0||0,0,0", "3||1|0||0,0,0"}));
+  header = CHeaderFile();
+  ASSERT_EQ(LoadChannels(12,
                          "[Channel Infos]\nCh1=Fp1,,0.1,\xB5V\nch2= Cz , Ref\\1A , 0.5 , mV , ignored,x\n"
-                         "CH3=Pz\\1x\nCh4=,\nCh5=Beyond,,0\n"),
+                         "CH3=Pz\\1x\nCh4=,\nCh5=a,,1,\xB5V/Hz\nCh6=b,,1,-\nCh7=c,,1,\xB5V\xB2\n"
+                         "Ch8=d,,1,\xB5v\xB2/hz\nCh9=e,,1,\xB5V/m\xB2\nCh10=f,,1,\xB0"
+                         "C\nCh11=g,,1,\nCh13=Beyond,,0\n"
+                         "[Coordinates]\nCh1=1,90,-45\nCh2=1,90\nCh3=1,2,3,4\nch4= 1 , , 2.5 \nCh5=0x10,inf,nan\n"),
             0)
       << header.m_ErrorMessage;
-  const auto& channels = header.m_Channels;
-  EXPECT_EQ(channels[0].Name, "Fp1");
-  EXPECT_EQ(channels[0].Reference, "");
-  EXPECT_EQ(channels[0].Resolution, 0.1f);
-  EXPECT_EQ(channels[0].UnitCode, 0u);
-  EXPECT_EQ(channels[1].Name, "Cz");
-  EXPECT_EQ(channels[1].Reference, "Ref,A");
-  EXPECT_EQ(channels[1].Resolution, 0.5f);
-  EXPECT_EQ(channels[1].UnitCode, 1u);
-  EXPECT_EQ(channels[1].UnitText, OLESTR("mV"));
-  EXPECT_EQ(channels[2].Name, "Pz,x");
-  EXPECT_EQ(channels[2].Resolution, 1.0f);
-  EXPECT_EQ(channels[2].UnitCode, 0u);
-  EXPECT_EQ(channels[3].Name, "");  // an empty name is kept
-}
-
-TEST_F(ChannelsTest, UnitsOfTheTableAndOthers) {
-  ASSERT_EQ(LoadChannels(7,
-                         "[Channel Infos]\nCh1=a,,1,\xB5V/Hz\nCh2=b,,1,-\nCh3=c,,1,\xB5V\xB2\n"
-                         "Ch4=d,,1,\xB5v\xB2/hz\nCh5=e,,1,\xB5V/m\xB2\nCh6=f,,1,\xB0"
-                         "C\nCh7=g,,1,\n"),
-            0);
-  const auto& channels = header.m_Channels;
-  EXPECT_EQ(channels[0].UnitCode, 2u);
-  EXPECT_EQ(channels[1].UnitCode, 1u);
-  EXPECT_EQ(channels[1].UnitText, OLESTR(""));  // "-" is in the table: no text kept
-  EXPECT_EQ(channels[2].UnitCode, 3u);
-  EXPECT_EQ(channels[3].UnitCode, 4u);
-  EXPECT_EQ(channels[4].UnitCode, 5u);
-  EXPECT_EQ(channels[5].UnitCode, 1u);
-  EXPECT_EQ(channels[5].UnitText, OLESTR("\u00B0") "C");
-  EXPECT_EQ(channels[6].UnitCode, 0u);
+  // Only three decimal fields count as coordinates: hexadecimal, "inf" and "nan" read as 0.
+  EXPECT_EQ(Channels(), (std::vector<std::string>{"Fp1||0.1|0||at 1,90,-45", "Cz|Ref,A|0.5|1|mV|1,90,0",
+                                                  "Pz,x||1|0||1,2,3", "||1|0||at 1,0,2.5", "a||1|2||at 0,0,0",
+                                                  "b||1|1||0,0,0", "c||1|3||0,0,0", "d||1|4||0,0,0", "e||1|5||0,0,0",
+                                                  "f||1|1|U+176C|0,0,0", "g||1|0||0,0,0", "12||1|0||0,0,0"}));
 }
 
 TEST_F(ChannelsTest, AResolutionMustBeGreaterThanZero) {
@@ -72,26 +53,6 @@ TEST_F(ChannelsTest, AResolutionMustBeGreaterThanZero) {
   // The whole value as written, blanks included.
   EXPECT_EQ(LoadChannels(1, "[Channel Infos]\nCh1= X ,, 0 \n"), 2);
   EXPECT_EQ(header.m_ErrorMessage, "\"ch1\" key has invalid value \" X ,, 0 \".");
-}
-
-TEST_F(ChannelsTest, Coordinates) {
-  ASSERT_EQ(LoadChannels(5, "[Coordinates]\nCh1=1,90,-45\nCh2=1,90\nCh3=1,2,3,4\nch4= 1 , , 2.5 \nCh5=0x10,inf,nan\n"),
-            0);
-  const auto& channels = header.m_Channels;
-  EXPECT_TRUE(channels[0].HasCoordinates);
-  EXPECT_EQ(channels[0].Coordinates[1], 90.0f);
-  EXPECT_EQ(channels[0].Coordinates[2], -45.0f);
-  EXPECT_FALSE(channels[1].HasCoordinates);
-  EXPECT_EQ(channels[1].Coordinates[1], 90.0f);
-  EXPECT_EQ(channels[1].Coordinates[2], 0.0f);
-  EXPECT_FALSE(channels[2].HasCoordinates);
-  EXPECT_EQ(channels[2].Coordinates[2], 3.0f);
-  EXPECT_TRUE(channels[3].HasCoordinates);
-  EXPECT_EQ(channels[3].Coordinates[1], 0.0f);
-  EXPECT_EQ(channels[3].Coordinates[2], 2.5f);
-  // Only decimal notation reads: hexadecimal, "inf" and "nan" read as 0.
-  EXPECT_TRUE(channels[4].HasCoordinates);
-  for (float coordinate : channels[4].Coordinates) EXPECT_EQ(coordinate, 0.0f);
 }
 
 TEST_F(ChannelsTest, CommentInAnsiAndUtf16) {

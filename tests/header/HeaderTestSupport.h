@@ -10,15 +10,11 @@
 #include "header/HeaderFile.h"
 #include "support/TempDir.h"
 
-inline constexpr std::string_view kIdLine = "Tarvo Sylvex Data Exchange Header File Version 1.0";
-
 class HeaderTest : public ::testing::Test {
  protected:
   // Writes "s01.shdr": the identification line, then `body`, with CR LF line ends for "\n".
   std::string WriteHeader(std::string_view body, std::string_view name = "s01.shdr") {
-    std::string text = std::string(kIdLine) + "\r\n";
-    for (char c : body) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return dir.Write(name, text);
+    return dir.Write(name, HeaderText(body));
   }
 
   int Load(std::string_view body) { return header.Load(WriteHeader(body)); }

@@ -49,13 +49,13 @@ TEST_F(IdentificationTest, LoadAnswersNotThisFormat) {
   EXPECT_EQ(header.Load(dir.Write("a.shdr", "Tarvo Sylvex Data Exchange Header File Version 0.9\r\n")), 1);
   EXPECT_EQ(header.Load(dir.Write("b.shdr", "")), 1);
   // One line without a line end is fewer than two lines, however valid.
-  EXPECT_EQ(header.Load(dir.Write("c.shdr", std::string(kIdLine))), 1);
+  EXPECT_EQ(header.Load(dir.Write("c.shdr", std::string(kHeaderIdLine))), 1);
 }
 
 TEST_F(IdentificationTest, AnIdentificationLineWithALineEndLeadsOnToTheSections) {
-  EXPECT_EQ(header.Load(dir.Write("a.shdr", std::string(kIdLine) + "\n")), 2);
+  EXPECT_EQ(header.Load(dir.Write("a.shdr", std::string(kHeaderIdLine) + "\n")), 2);
   EXPECT_EQ(header.m_ErrorMessage, "Missing section \"[Common Infos]\".");
-  EXPECT_EQ(header.Load(dir.Write("b.shdr", "\xEF\xBB\xBF" + std::string(kIdLine) + "\r\n[Other]\r\n")), 2);
+  EXPECT_EQ(header.Load(dir.Write("b.shdr", "\xEF\xBB\xBF" + std::string(kHeaderIdLine) + "\r\n[Other]\r\n")), 2);
   EXPECT_EQ(header.m_ErrorMessage, "Missing section \"[Common Infos]\".");
 }
 

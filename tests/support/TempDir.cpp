@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -41,4 +42,17 @@ std::string TempDir::WriteSized(std::string_view name, std::uint64_t size) const
   std::string bytes(size, '\0');
   for (std::uint64_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
   return Write(name, bytes);
+}
+
+std::string HeaderText(std::string_view body) {
+  std::string text = std::string(kHeaderIdLine) + "\r\n";
+  for (char c : body) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return text;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }

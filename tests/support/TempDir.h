@@ -23,3 +23,10 @@ class TempDir {
  private:
   std::filesystem::path m_Path;
 };
+
+// The identification line of the header files the tests write.
+inline constexpr std::string_view kHeaderIdLine = "Tarvo Sylvex Data Exchange Header File Version 1.0";
+// A header file's text: the identification line, then `body`, with CR LF for each "\n".
+std::string HeaderText(std::string_view body);
+// The whole content of a file, as bytes.
+std::string Slurp(const std::string& path);
