@@ -21,23 +21,23 @@ struct DumpOptions {
   bool json = false;
 };
 
-struct ReadOptions {
+// What read and export take from a recording.
+struct SelectionOptions {
   std::string source;
   std::int64_t from = 0;
   std::optional<std::int64_t> count;  // none: to the end
   std::string channels;               // "0,2,Cz"; empty: all
-  std::string format = "csv";
-  std::string output;  // empty: stdout
   bool confine = false;
 };
 
-struct ExportArguments {
-  std::string source, output;
+struct ReadOptions : SelectionOptions {
+  std::string format = "csv";
+  std::string output;  // empty: stdout
+};
+
+struct ExportArguments : SelectionOptions {
+  std::string output;
   std::string format;  // edf or bdf; empty: from the output's extension
-  std::int64_t from = 0;
-  std::optional<std::int64_t> count;
-  std::string channels;
-  bool confine = false;
 };
 
 int RunInfo(const InfoOptions& options);

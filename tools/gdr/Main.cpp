@@ -43,6 +43,15 @@ void AddDump(CLI::App& app, DumpOptions& o, int& status) {
   dump->callback([&] { status = RunDump(o); });
 }
 
+// SOURCE and the range and channels of it, as read and export take them.
+void AddSelection(CLI::App* command, SelectionOptions& o) {
+  command->add_option("SOURCE", o.source, "A store or a .shdr header")->required();
+  command->add_option("--from", o.from, "First data point (from 0)")->default_val(0);
+  command->add_option("--count", o.count, "Number of data points (default: to the end)");
+  command->add_option("--channels", o.channels, "Channels by number or name, comma-separated (default: all)");
+  command->add_flag("--confine", o.confine, kConfineHelp);
+}
+
 void AddRead(CLI::App& app, ReadOptions& o, int& status) {
   CLI::App* read =
       app.add_subcommand("read",
@@ -51,13 +60,9 @@ void AddRead(CLI::App& app, ReadOptions& o, int& status) {
                          "SOURCE is a store, or a .shdr header (imported into memory first). Channels are\n"
                          "numbers from 0 or names; csv has a line of column names, then one line per point;\n"
                          "f32 is the raw little-endian float32 block, point-major.");
-  read->add_option("SOURCE", o.source, "A store or a .shdr header")->required();
-  read->add_option("--from", o.from, "First data point (from 0)")->default_val(0);
-  read->add_option("--count", o.count, "Number of data points (default: to the end)");
-  read->add_option("--channels", o.channels, "Channels by number or name, comma-separated (default: all)");
+  AddSelection(read, o);
   read->add_option("--format", o.format, "csv or f32")->check(CLI::IsMember({"csv", "f32"}))->default_val("csv");
   read->add_option("--output", o.output, "Write to this file instead of stdout");
-  read->add_flag("--confine", o.confine, kConfineHelp);
   read->callback([&] { status = RunRead(o); });
 }
 
@@ -67,14 +72,10 @@ void AddExport(CLI::App& app, ExportArguments& o, int& status) {
                                            "Example: gdr export rec.shdr rec.bdf --channels Fp1,Cz\n"
                                            "Integer samples keep their digital values; float samples are quantised\n"
                                            "(the step is said on stderr). OUTPUT is written whole or not at all.");
-  exporting->add_option("SOURCE", o.source, "A store or a .shdr header")->required();
+  AddSelection(exporting, o);
   exporting->add_option("OUTPUT", o.output, "The .edf or .bdf file to write")->required();
   exporting->add_option("--format", o.format, "edf or bdf (default: from OUTPUT's extension)")
       ->check(CLI::IsMember({"edf", "bdf"}));
-  exporting->add_option("--from", o.from, "First data point (from 0)")->default_val(0);
-  exporting->add_option("--count", o.count, "Number of data points (default: to the end)");
-  exporting->add_option("--channels", o.channels, "Channels by number or name, comma-separated (default: all)");
-  exporting->add_flag("--confine", o.confine, kConfineHelp);
   exporting->callback([&] { status = RunExport(o); });
 }
 
