@@ -51,6 +51,10 @@ class CBinaryReader : public CIntervalReader {
   void DecodeMuxSparse(LONG position, LONG count, float* block, const Selection& selection);
   template <typename Number>
   void DecodeVec(LONG position, LONG count, float* block, const Selection& selection);
+  // Scales and interleaves the runs of up to sixteen channels of one number a point into rows.
+  template <typename Number>
+  void InterleaveGroup(const std::uint8_t* const* runs, const float* scales, std::size_t channels, std::size_t points,
+                       float* out, std::size_t outStride);
   void DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection);
   // Unpacks packed numbers first to first + numbers − 1 (counted from the data offset) into m_Unpacked.
   const float* UnpackNumbers(Int128 first, std::size_t numbers);

@@ -439,4 +439,26 @@ TEST_F(BinaryReaderTest, BadArgumentsAllocateNothing) {
   EXPECT_EQ(ReadBlock(huge, 0, 64, nullptr, 0).result, E_OUTOFMEMORY);      // 1.5 TB cannot be had
 }
 
+// Vectorized data of one number a point: whole and partial steps of eight channels and of the
+// points a step takes, in every format, with all channels and with a long channel list.
+TEST_F(BinaryReaderTest, VectorizedRunsInterleaveInEveryFormat) {
+  for (std::int32_t format : {FORMAT_IEEE_FLOAT_32, FORMAT_INT_16, FORMAT_UINT_16})
+    for (bool bigEndian : {false, true}) {
+      Layout layout;
+      layout.format = format;
+      layout.bigEndian = bigEndian;
+      layout.multiplexed = false;
+      layout.channels = 21;
+      layout.points = 53;
+      layout.channelOffset = 3;
+      layout.resolutions = {0.5f, 2.0f, 0.1f};
+      SCOPED_TRACE("format " + std::to_string(format) + (bigEndian ? " big-endian" : ""));
+      Open(layout);
+      ExpectRead(0, layout.points);
+      ExpectRead(5, 33);
+      const std::vector<LONG> list = {20, 3, 3, 0, 7, 12, 19, 1, 8, 2, 15, 6, 11, 4, 9, 20, 5, 10};
+      ExpectRead(1, 50, &list);
+    }
+}
+
 }  // namespace
