@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/DataFile.h"
 #include "platform/Files.h"
 #include "platform/Memory.h"
 
@@ -16,6 +17,50 @@ std::size_t CountLineEnds(const char* begin, const char* end) {
 }
 
 }  // namespace
+
+struct TextLines::Mapping {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  FileView view;
+  FileVersion version;  // the file's when its lines were split
+  ~Mapping() {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+};
+
+TextLines::TextLines() = default;
+TextLines::~TextLines() = default;
+TextLines::TextLines(TextLines&&) noexcept = default;
+TextLines& TextLines::operator=(TextLines&&) noexcept = default;
+
+bool TextLines::Map(std::string_view path) {
+  auto mapping = std::make_unique<Mapping>();
+  mapping->file = CreateFileA(std::string(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (mapping->file == INVALID_HANDLE_VALUE) return false;
+  mapping->version = GetFileVersion(mapping->file);
+  const std::uint64_t size = mapping->version.size;
+  if (size > SIZE_MAX || !mapping->view.Map(mapping->file, size)) return false;
+  m_pText = reinterpret_cast<const char*>(mapping->view.Data());
+  m_Size = std::size_t(size);
+  m_Mapping = std::move(mapping);
+  return true;
+}
+
+bool TextLines::KeepWithinFile() {
+  if (!m_Mapping) return false;
+  const FileVersion version = GetFileVersion(m_Mapping->file);
+  if (version == m_Mapping->version) return false;
+  m_Mapping->version = version;
+  if (version.size < m_Size) {  // the text left, as a copy
+    m_Size = std::size_t(version.size);
+    m_Text = std::make_unique_for_overwrite<char[]>(m_Size);
+    std::memcpy(m_Text.get(), m_pText, m_Size);
+    m_pText = m_Text.get();
+    m_Mapping.reset();
+  }
+  SplitCompact();
+  return true;
+}
 
 // The whole file behind an optional byte order mark, followed by zero bytes up to the file's length
 // plus one (more zeros when the mark was skipped), split into lines.
@@ -32,6 +77,8 @@ void TextLines::ReadTerminated(std::string_view path, bool skipByteOrderMark) {
   }
   m_Size = length + 1;
   m_Text = std::make_unique_for_overwrite<char[]>(m_Size);
+  m_pText = m_Text.get();
+  m_Mapping.reset();
   AdviseLargeBuffer(m_Text.get(), m_Size);
   const std::size_t read = file.Read(m_Text.get(), length - skipped);
   std::fill(m_Text.get() + read, m_Text.get() + m_Size, '\0');
@@ -73,9 +120,9 @@ std::size_t TextLines::Start(std::size_t index) const {
 }
 
 std::string_view TextLines::operator[](std::size_t index) const {
-  const char* const begin = m_Text.get() + Start(index);
+  const char* const begin = m_pText + Start(index);
   if (m_ZeroEndsLine) return {begin, std::strcspn(begin, "\r\n")};  // the text ends with a 0 byte
-  const char* const end = m_Text.get() + m_Size;
+  const char* const end = m_pText + m_Size;
   const char* p = begin;
   while (p != end && !IsLineEnd(*p)) ++p;
   return {begin, std::size_t(p - begin)};
@@ -86,20 +133,30 @@ void ReadHeaderLines(std::string_view path, TextLines& lines) { lines.ReadTermin
 void ReadTextLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, false); }
 
 TextLines ReadCompactText(std::string_view path) {
-  CFile file(path, CFile::Share::denyNone);
   TextLines result;
-  const std::size_t length = static_cast<std::size_t>(file.GetLength());
-  result.m_Text = std::make_unique_for_overwrite<char[]>(length);
-  AdviseLargeBuffer(result.m_Text.get(), length);
-  result.m_Size = file.Read(result.m_Text.get(), length);
+  // A file that cannot be mapped (nor opened, which CFile then says) is read whole.
+  if (!result.Map(path)) {
+    CFile file(path, CFile::Share::denyNone);
+    const std::size_t length = static_cast<std::size_t>(file.GetLength());
+    result.m_Text = std::make_unique_for_overwrite<char[]>(length);
+    AdviseLargeBuffer(result.m_Text.get(), length);
+    result.m_Size = file.Read(result.m_Text.get(), length);
+    result.m_pText = result.m_Text.get();
+  }
+  result.SplitCompact();
+  return result;
+}
 
+void TextLines::SplitCompact() {
   // Each line ends at the next CR or LF; the next of each is looked up once, with memchr.
-  const char* const begin = result.m_Text.get();
-  const char* const end = begin + result.m_Size;
+  const char* const begin = m_pText;
+  const char* const end = begin + m_Size;
+  m_Starts = {};
+  m_FirstLineOfBlock = {};
   // Every line but a leading empty one holds a byte that ends no line, and every line but the last
   // is followed by one that does.
   const std::size_t lineEnds = CountLineEnds(begin, end);
-  result.Reserve(std::min(lineEnds, result.m_Size - lineEnds) + 1);
+  Reserve(std::min(lineEnds, m_Size - lineEnds) + 1);
   auto next = [end](const char* from, char c) {
     const void* found = std::memchr(from, c, std::size_t(end - from));
     return found ? static_cast<const char*>(found) : end;
@@ -109,8 +166,8 @@ TextLines ReadCompactText(std::string_view path) {
   const char* lineStart = begin;
   while (lineStart < end) {
     const char* lineEnd = std::min(nextCr, nextLf);
-    result.Append(std::size_t(lineStart - begin));
-    if (lineEnd == end) return result;
+    Append(std::size_t(lineStart - begin));
+    if (lineEnd == end) return;
     // A run of CR and LF ends one line.
     lineStart = lineEnd;
     while (lineStart < end && IsLineEnd(*lineStart)) ++lineStart;
@@ -118,6 +175,5 @@ TextLines ReadCompactText(std::string_view path) {
     if (nextLf < lineStart) nextLf = next(lineStart, '\n');
   }
   // The file ends with a line end (no last line), or is empty (one empty line).
-  if (result.m_Size == 0) result.Append(0);
-  return result;
+  if (m_Size == 0) Append(0);
 }

@@ -101,10 +101,13 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& vi
     while (at < text.size() && classes.of[static_cast<unsigned char>(text[at])] == ascii_detail::kLineEnd) ++at;
     at += SkipColumns(text.substr(at), classes, m_nSkipColumns);
   }
+  // Fewer numbers than the index promised: the file changed during the read.
+  if (more) AfxThrowOleException(GDR_E_FILE);
   m_NumbersWalked += g - first / kIndexStep * kIndexStep;
 }
 
 void CASCIIReader::RequireStream(std::uint64_t end) {
+  if (m_Text.KeepWithinFile()) m_Indexed = false;  // the file was written since
   if (!m_Indexed) BuildIndex();
   if (end > m_Numbers) AfxThrowOleException(GDR_E_FILE);  // the lines run out
 }

@@ -62,6 +62,23 @@ TEST(FileSystemFaults, ADataFileShrunkByPagesReadsAsZerosBeyondItsEnd) {
   }
 }
 
+// ASCII text is read from the file's pages: where the file shrinks, the text left is read as it
+// was, nothing beyond it is touched, and the numbers beyond it are gone.
+TEST(FileSystemFaults, AnAsciiFileShrunkByPagesKeepsTheTextLeft) {
+  TempDir dir;
+  std::string text;
+  for (int i = 1000; i < 3000; ++i) text += std::to_string(i) + "\n";
+  const std::string path = dir.Write("d.txt", text);
+  CASCIIReader reader;
+  ASSERT_EQ(reader.Open(path, 1, 2000, true, {}, false, 1, '.', 0, 0), S_OK);
+  ASSERT_EQ(ReadBlock(reader, 0, 1, nullptr, 1).result, S_OK);
+  std::filesystem::resize_file(path, 4096);
+  const ReadResult read = ReadBlock(reader, 817, 2, nullptr, 2);
+  ASSERT_EQ(read.result, S_OK);
+  EXPECT_EQ(read.values, (std::vector<float>{1817, 1818}));
+  EXPECT_EQ(ReadBlock(reader, 1990, 2, nullptr, 2).result, GDR_E_FILE);  // the lines run out
+}
+
 // A pseudo-file reports 0 bytes and delivers more: nothing past the size at Open is read.
 TEST(FileSystemFaults, NoBytePastTheSizeAtOpenIsRead) {
   CBinaryReader reader;
