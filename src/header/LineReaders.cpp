@@ -122,10 +122,10 @@ std::size_t TextLines::Start(std::size_t index) const {
 std::string_view TextLines::operator[](std::size_t index) const {
   const char* const begin = m_pText + Start(index);
   if (m_ZeroEndsLine) return {begin, std::strcspn(begin, "\r\n")};  // the text ends with a 0 byte
-  const char* const end = m_pText + m_Size;
-  const char* p = begin;
-  while (p != end && !IsLineEnd(*p)) ++p;
-  return {begin, std::size_t(p - begin)};
+  // Compact lines: only the run of line ends that follows a line stands between it and the next.
+  const char* end = m_pText + (index + 1 < size() ? Start(index + 1) : m_Size);
+  while (end != begin && IsLineEnd(end[-1])) --end;
+  return {begin, std::size_t(end - begin)};
 }
 
 void ReadHeaderLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, true); }
