@@ -132,48 +132,38 @@ void ReadHeaderLines(std::string_view path, TextLines& lines) { lines.ReadTermin
 
 void ReadTextLines(std::string_view path, TextLines& lines) { lines.ReadTerminated(path, false); }
 
+void TextLines::Load(std::string_view path) {
+  // A file that cannot be mapped (nor opened, which CFile then says) is read whole.
+  if (Map(path)) return;
+  CFile file(path, CFile::Share::denyNone);
+  const std::size_t length = static_cast<std::size_t>(file.GetLength());
+  m_Text = std::make_unique_for_overwrite<char[]>(length);
+  AdviseLargeBuffer(m_Text.get(), length);
+  m_Size = file.Read(m_Text.get(), length);
+  m_pText = m_Text.get();
+}
+
 TextLines ReadCompactText(std::string_view path) {
   TextLines result;
-  // A file that cannot be mapped (nor opened, which CFile then says) is read whole.
-  if (!result.Map(path)) {
-    CFile file(path, CFile::Share::denyNone);
-    const std::size_t length = static_cast<std::size_t>(file.GetLength());
-    result.m_Text = std::make_unique_for_overwrite<char[]>(length);
-    AdviseLargeBuffer(result.m_Text.get(), length);
-    result.m_Size = file.Read(result.m_Text.get(), length);
-    result.m_pText = result.m_Text.get();
-  }
+  result.Load(path);
+  result.m_KeepsLines = true;
   result.SplitCompact();
   return result;
 }
 
+TextLines ReadCompactData(std::string_view path) {
+  TextLines result;
+  result.Load(path);
+  return result;
+}
+
 void TextLines::SplitCompact() {
-  // Each line ends at the next CR or LF; the next of each is looked up once, with memchr.
-  const char* const begin = m_pText;
-  const char* const end = begin + m_Size;
   m_Starts = {};
   m_FirstLineOfBlock = {};
+  if (!m_KeepsLines) return;
   // Every line but a leading empty one holds a byte that ends no line, and every line but the last
   // is followed by one that does.
-  const std::size_t lineEnds = CountLineEnds(begin, end);
+  const std::size_t lineEnds = CountLineEnds(m_pText, m_pText + m_Size);
   Reserve(std::min(lineEnds, m_Size - lineEnds) + 1);
-  auto next = [end](const char* from, char c) {
-    const void* found = std::memchr(from, c, std::size_t(end - from));
-    return found ? static_cast<const char*>(found) : end;
-  };
-  const char* nextCr = next(begin, '\r');
-  const char* nextLf = next(begin, '\n');
-  const char* lineStart = begin;
-  while (lineStart < end) {
-    const char* lineEnd = std::min(nextCr, nextLf);
-    Append(std::size_t(lineStart - begin));
-    if (lineEnd == end) return;
-    // A run of CR and LF ends one line.
-    lineStart = lineEnd;
-    while (lineStart < end && IsLineEnd(*lineStart)) ++lineStart;
-    if (nextCr < lineStart) nextCr = next(lineStart, '\r');
-    if (nextLf < lineStart) nextLf = next(lineStart, '\n');
-  }
-  // The file ends with a line end (no last line), or is empty (one empty line).
-  if (m_Size == 0) Append(0);
+  ForEachCompactLine([&](std::string_view line) { Append(std::size_t(line.data() - m_pText)); });
 }

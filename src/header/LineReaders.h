@@ -12,8 +12,12 @@
 //    last line only when the file does not end with CR or LF. Lines keep every byte. The text is
 //    the file's own pages where they can be mapped, so that a large file costs no private memory
 //    but its line starts; KeepWithinFile must precede each use of them.
+//  - ReadCompactData: the same text without its line starts, for a data file of any length: its
+//    lines are visited one after another with ForEachCompactLine.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -30,6 +34,9 @@ class TextLines {
   // split again (within the size it had), and where it shrank, the text becomes a copy of what is
   // left, since a mapped file's bytes past its current size must not be touched (that faults).
   bool KeepWithinFile();
+  // Calls visit(line) for each compact line of the text, in order.
+  template <typename Visit>
+  void ForEachCompactLine(Visit&& visit) const;
 
   TextLines();
   ~TextLines();
@@ -40,6 +47,8 @@ class TextLines {
   friend void ReadHeaderLines(std::string_view path, TextLines& lines);
   friend void ReadTextLines(std::string_view path, TextLines& lines);
   friend TextLines ReadCompactText(std::string_view path);
+  TextLines ReadCompactData(std::string_view path);
+  friend TextLines ReadCompactData(std::string_view path);
 
   void ReadTerminated(std::string_view path, bool skipByteOrderMark);
   void Reserve(std::size_t lines) { m_Starts.reserve(lines); }
@@ -49,7 +58,9 @@ class TextLines {
   struct Mapping;  // the file, held open, and its view
   // Maps the file at `path` as the text; false where it cannot.
   bool Map(std::string_view path);
-  // Splits the text into compact lines.
+  // Maps or reads the file at `path` as the text.
+  void Load(std::string_view path);
+  // Splits the text into compact lines, where they are kept.
   void SplitCompact();
 
   const char* m_pText = nullptr;   // the text: in m_Text or in the mapping
@@ -61,8 +72,37 @@ class TextLines {
   std::vector<std::uint32_t> m_Starts;
   std::vector<std::size_t> m_FirstLineOfBlock;
   bool m_ZeroEndsLine = false;
+  bool m_KeepsLines = false;  // compact lines: whether their starts are kept
 };
+
+template <typename Visit>
+void TextLines::ForEachCompactLine(Visit&& visit) const {
+  // Each line ends at the next CR or LF; the next of each is looked up once, with memchr.
+  const char* const begin = m_pText;
+  const char* const end = begin + m_Size;
+  auto next = [end](const char* from, char c) {
+    const void* found = std::memchr(from, c, std::size_t(end - from));
+    return found ? static_cast<const char*>(found) : end;
+  };
+  auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+  const char* nextCr = next(begin, '\r');
+  const char* nextLf = next(begin, '\n');
+  const char* lineStart = begin;
+  while (lineStart < end) {
+    const char* lineEnd = std::min(nextCr, nextLf);
+    visit(std::string_view(lineStart, std::size_t(lineEnd - lineStart)));
+    if (lineEnd == end) return;
+    // A run of CR and LF ends one line.
+    lineStart = lineEnd;
+    while (lineStart < end && isLineEnd(*lineStart)) ++lineStart;
+    if (nextCr < lineStart) nextCr = next(lineStart, '\r');
+    if (nextLf < lineStart) nextLf = next(lineStart, '\n');
+  }
+  // The file ends with a line end (no last line), or is empty (one empty line).
+  if (m_Size == 0) visit(std::string_view(begin, 0));
+}
 
 void ReadHeaderLines(std::string_view path, TextLines& lines);
 void ReadTextLines(std::string_view path, TextLines& lines);
 TextLines ReadCompactText(std::string_view path);
+TextLines ReadCompactData(std::string_view path);

@@ -38,7 +38,7 @@ HRESULT CASCIIReader::Open(std::string_view dataFile, std::int32_t channels, std
            m_cDecimalSymbol = layout.m_DecimalSymbol;
            m_nSkipLines = layout.m_SkipLines;
            m_nSkipColumns = layout.m_SkipColumns;
-           m_Text = ReadCompactText(m_strDataFile);
+           m_Text = ReadCompactData(m_strDataFile);
            return S_OK;
          });
 }
@@ -64,8 +64,9 @@ void CASCIIReader::BuildIndex() {
   m_Index.clear();
   std::uint64_t total = 0;
   const std::string_view text = m_Text.Text();
-  for (std::size_t i = std::size_t(std::max(m_nSkipLines, 0)); i < m_Text.size(); ++i) {
-    const std::string_view line = m_Text[i];
+  std::size_t skip = std::size_t(std::max(m_nSkipLines, 0));
+  m_Text.ForEachCompactLine([&](std::string_view line) {
+    if (skip > 0) return void(--skip);
     const std::uint64_t runs = std::uint64_t(CountNumberRuns(line, m_cDecimalSymbol, m_nSkipColumns));
     // Only a line that holds an indexed number is walked run by run.
     if (total + runs > m_Index.size() * kIndexStep) {
@@ -76,7 +77,7 @@ void CASCIIReader::BuildIndex() {
       });
     }
     total += runs;
-  }
+  });
   m_Numbers = total;
   m_Indexed = true;
 }

@@ -47,7 +47,7 @@ class CASCIIReader : public CIntervalReader {
   char m_cDecimalSymbol = '.';
   std::int32_t m_nSkipLines = 0;
   std::int32_t m_nSkipColumns = 0;
-  TextLines m_Text;  // the file's lines in one buffer
+  TextLines m_Text;  // the file's text
   // The text offset of stream number i × kIndexStep, for each i; and the stream's length.
   static constexpr std::uint64_t kIndexStep = 4096;
   std::vector<std::size_t> m_Index;
