@@ -344,18 +344,22 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
                                      Int128(channel) * m_nChannelStride + Int128(position + first) * pointBytes),
                       points * values * Number::kSize, std::uint64_t(count - first) * pointBytes, selection.count);
   };
-  // The block is filled a tile of points at a time.
-  const std::int64_t tilePoints = std::max<std::int64_t>(
-      1, std::int64_t(std::min<std::uint64_t>(kChunkBytes / (blockRow * sizeof(float)), kChunkBytes / pointBytes)));
+  // One number a point: sixteen channels at a time, their runs read side by side and interleaved
+  // into whole cache lines of the rows.
+  constexpr std::size_t kGroup = 16;
+  const bool grouped = values == 1 && blockRow > 1;
+  // The block is filled a tile of points at a time: as many as keep a group's runs, or else the
+  // tile's rows and a channel's run, within a chunk. (A group's run read in pieces costs a restart of
+  // the processor's prefetching for each.)
+  const std::uint64_t tileBytes =
+      grouped ? kGroup * pointBytes : std::max<std::uint64_t>(blockRow * sizeof(float), pointBytes);
+  const std::int64_t tilePoints = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / tileBytes));
   for (std::int64_t first = 0; first < count; first += tilePoints) {
     const std::size_t points = std::size_t(std::min<std::int64_t>(tilePoints, count - first));
     float* tile = block + std::size_t(first) * blockRow;
     if (blockRow == 1) {
       ScaleRun<Number>(run(0, first, points), points * values, Resolution(selection.Channel(0)), tile);
-    } else if (values == 1) {
-      // Sixteen channels at a time, their runs read side by side and interleaved into whole cache
-      // lines of the rows.
-      constexpr std::size_t kGroup = 16;
+    } else if (grouped) {
       for (std::size_t group = 0; group < selection.count; group += kGroup) {
         const std::size_t channels = std::min(kGroup, selection.count - group);
         const std::uint8_t* runs[kGroup];
