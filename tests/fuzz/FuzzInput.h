@@ -1,7 +1,11 @@
 #pragma once
-// Takes numbers and bytes off the front of a fuzzer's input.
+// Takes numbers and bytes off the front of a fuzzer's input; writes the files a target reads.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 class FuzzInput {
@@ -21,14 +25,20 @@ class FuzzInput {
     return bytes;
   }
   std::string Rest() { return Bytes(m_Size); }
-  std::size_t Left() const { return m_Size; }
 
  private:
   const std::uint8_t* m_Data;
   std::size_t m_Size;
 };
 
-// A folder of this process for the files a target writes.
-std::string FuzzFolder();
-// Writes the bytes to a file in that folder and answers its path.
-std::string WriteFuzzFile(const std::string& name, const std::string& bytes);
+// Writes the bytes to a file in a folder of this process and answers its path.
+inline std::string WriteFuzzFile(const std::string& name, const std::string& bytes) {
+  static const std::filesystem::path folder = [] {
+    auto path = std::filesystem::temp_directory_path() / ("gdr-fuzz-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+    return path;
+  }();
+  const std::string path = (folder / name).string();
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+  return path;
+}

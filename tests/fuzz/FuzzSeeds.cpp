@@ -71,25 +71,20 @@ int main(int argc, char** argv) {
 
   PropertyStore bag;
   const std::uint8_t four[4] = {2, 0, 0, 0};
-  bag.Set(0, 0, four);
-  bag.Set(1, 0, four);
-  bag.Set(3, 0, four);
+  for (const ULONG tag : {0, 1, 3}) bag.Set(tag, 0, four);
   const PropertyStore::Bytes encoded = bag.Encode();
-  Write(root / "storage", "bag", Number(0, 0) + std::string(encoded.begin(), encoded.end()));
+  const std::string bagBytes(encoded.begin(), encoded.end());
+  Write(root / "storage", "bag", Number(0, 0) + bagBytes);
   StorageNode tree;
-  auto element = std::make_shared<StorageElement>();
+  auto& element = tree.children[OLESTR("DATAPATH")] = std::make_shared<StorageElement>();
   element->name = OLESTR("DataPath");
   element->stream = std::make_shared<std::vector<std::uint8_t>>(100, 7);
-  tree.children[OLESTR("DATAPATH")] = element;
   std::vector<std::uint8_t> file;
   EncodeCompoundFile(tree, file);
   Write(root / "storage", "compound", Number(1, 0) + std::string(file.begin(), file.end()));
-  PropertyStore properties;
-  properties.Set(1, 0, four);
-  properties.Set(3, 0, four);
-  const PropertyStore::Bytes props = properties.Encode();
+  // a data file's bytes, its name, the internal data and the host's properties
   Write(root / "storage", "store",
-        Number(2, 0) + Number(16, 0) + std::string(16, '\x10') + Number(1, 0) + Number(encoded.size(), 0) +
-            std::string(encoded.begin(), encoded.end()) + std::string(props.begin(), props.end()));
+        Number(2, 0) + Number(16, 0) + std::string(16, '\x10') + Number(1, 0) +
+            Number(std::int64_t(bagBytes.size()), 0) + bagBytes + bagBytes);
   return 0;
 }

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
-#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -12,78 +13,36 @@
 
 namespace {
 
-TEST(CNumbers, WholeNumbersReadAsTheCLibraryReadsThem) {
-  EXPECT_EQ(StrToLong("32"), 32);
-  EXPECT_EQ(StrToLong("  \t-3"), -3);
-  EXPECT_EQ(StrToLong("+7"), 7);
-  EXPECT_EQ(StrToLong("32 channels"), 32);
-  EXPECT_EQ(StrToLong("1.9"), 1);
-  EXPECT_EQ(StrToLong("word"), 0);
-  EXPECT_EQ(StrToLong(""), 0);
-  EXPECT_EQ(StrToLong("- 5"), 0);
-}
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(CNumbers, WholeNumbersSaturateAtThe32BitLimits) {
-  EXPECT_EQ(StrToLong("2147483647"), std::numeric_limits<std::int32_t>::max());
-  EXPECT_EQ(StrToLong("2147483648"), std::numeric_limits<std::int32_t>::max());
-  EXPECT_EQ(StrToLong("99999999999999999999999"), std::numeric_limits<std::int32_t>::max());
+  const char* end = nullptr;
+  EXPECT_EQ(StrToLong(" -32 channels", &end), -32);
+  EXPECT_STREQ(end, " channels");
+  EXPECT_EQ(StrToLong("2147483647"), 2147483647);
+  EXPECT_EQ(StrToLong("99999999999999999999999"), 2147483647);
   EXPECT_EQ(StrToLong("-2147483649"), std::numeric_limits<std::int32_t>::min());
 }
 
+// What the randomized comparison with the C library below cannot reach: other letters, texts longer
+// than it writes, rare values, and the reading of a part of a longer text.
 TEST(CNumbers, FractionsReadAsDecimalNumbersOnly) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  struct Case {
-    const char* text;
-    char decimalSymbol;
-    double value;
-    std::size_t used;
+  const std::pair<std::string, double> cases[] = {
+      {"0x10", 0.0},
+      {"inf", 0.0},
+      {"nan", 0.0},
+      {"2.2250738585072011e-308", 2.2250738585072011e-308},
+      {"4.9e-324", 4.9e-324},
+      {"-1" + std::string(310, '0'), -kInf},
+      {"0." + std::string(330, '0') + "1", 0.0},
   };
-  const Case cases[] = {
-      {"0.5", '.', 0.5, 3},
-      {"1,5", '.', 1.0, 1},
-      {"1,5", ',', 1.5, 3},
-      {"-2,25", ',', -2.25, 5},
-      {"1.5", ',', 1.5, 3},
-      {"none", '.', 0.0, 0},
-      {"1e999", '.', kInf, 5},
-      {"-1e999", '.', -kInf, 6},
-      {"1,5e400", ',', kInf, 7},
-      {"0.0001e-320", '.', 0.0, 11},
-      {"-1e-400", '.', -0.0, 7},
-      {"0x10", '.', 0.0, 1},
-      {"0x1p-1", '.', 0.0, 1},
-      {"inf", '.', 0.0, 0},
-      {"infinity", '.', 0.0, 0},
-      {"nan", '.', 0.0, 0},
-      {"-inf", '.', 0.0, 0},
-      {"4.9e-324", '.', 4.9e-324, 8},
-      {".5", '.', 0.5, 2},
-      {"5.", '.', 5.0, 2},
-      {".", '.', 0.0, 0},
-      {"+-1", '.', 0.0, 0},
-      {"-+1", '.', 0.0, 0},
-      {"+3", '.', 3.0, 2},
-      {"1e5e3", '.', 1e5, 3},
-      {"1e", '.', 1.0, 1},
-      {"1e+", '.', 1.0, 1},
-      {"+.e1", '.', 0.0, 0},
-      {"0.1", '.', 0.1, 3},
-      {"1-2", '.', 1.0, 1},
-      {"123456789012345678901234567890", '.', 1.2345678901234568e29, 30},
-      {"12345678901234567890,5", ',', 12345678901234567890.5, 22},
-      {"2.2250738585072011e-308", '.', 2.2250738585072011e-308, 23},
-      {"000000000000000001.5", '.', 1.5, 20},
-  };
-  for (const Case& c : cases) {
-    std::size_t used = 99;
-    const double value = ReadDecimal(c.text, c.decimalSymbol, &used);
-    EXPECT_EQ(std::memcmp(&value, &c.value, sizeof value), 0) << c.text << ": " << value;
-    EXPECT_EQ(used, c.used) << c.text;
+  for (const auto& [text, expected] : cases) {
+    const double value = ReadDecimal(text);
+    EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << ": " << value;
   }
-  // Beyond double's range without an exponent.
-  EXPECT_EQ(ReadDecimal("-1" + std::string(310, '0')), -kInf);
-  EXPECT_EQ(ReadDecimal("0." + std::string(330, '0') + "1"), 0.0);
-  // Only the text given is read, not what follows it in memory.
+  std::size_t used = 0;
+  EXPECT_EQ(ReadDecimal("12345678901234567890,5", ',', &used), 12345678901234567890.5);
+  EXPECT_EQ(used, 22u);
   EXPECT_EQ(ReadDecimal(std::string_view("12345").substr(0, 2)), 12.0);
   EXPECT_EQ(StrToDouble(" \t1e3x"), 1000.0);
   EXPECT_EQ(StrToDouble("  "), 0.0);
@@ -98,32 +57,34 @@ TEST(CNumbers, FractionsReadAsDecimalNumbersOnly) {
 }
 
 TEST(CNumbers, DoublesRoundToTheNearestFloat) {
-  constexpr float kMax = std::numeric_limits<float>::max();
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  const std::pair<double, float> cases[] = {{3.4028235e38, kMax},
-                                            {-3.4028235e38, -kMax},
-                                            {0x1.fffffefffffffp127, kMax},
-                                            {0x1.ffffffp127, kInf},
-                                            {-0x1.ffffffp127, -kInf},
-                                            {1e39, kInf},
-                                            {0.1, 0.1f},
-                                            {1e-46, 0.0f}};
-  for (const auto& [value, expected] : cases) EXPECT_EQ(ToFloat32(value), expected) << value;
+  constexpr float kMax = std::numeric_limits<float>::max(), kFloatInf = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(ToFloat32(0x1.fffffefffffffp127), kMax);
+  EXPECT_EQ(ToFloat32(-3.4028235e38), -kMax);
+  EXPECT_EQ(ToFloat32(0x1.ffffffp127), kFloatInf);
+  EXPECT_EQ(ToFloat32(-0x1.ffffffp127), -kFloatInf);
+  EXPECT_EQ(ToFloat32(0.1), 0.1f);
 }
 
 #if !defined(_WIN32)
-// Random decimal texts read bit for bit as the C library reads them (the Windows runtime's reading
-// differs, so the comparison is made here only).
+// Random decimal texts read bit for bit, and as far, as the C library reads them, with either decimal
+// symbol (the Windows runtime's reading differs, so the comparison is made here only).
 TEST(CNumbers, RandomDecimalsReadAsTheCLibraryReadsThem) {
   std::mt19937_64 random(7);
-  const std::string_view kCharacters = "0123456789000.-+eE";
+  const std::string_view kCharacters = "0123456789000.,-+eE";
   for (int i = 0; i < 20000; ++i) {
     std::string text;
-    const std::size_t length = 1 + random() % 28;
+    const std::size_t length = 1 + random() % 40;
     for (std::size_t k = 0; k < length; ++k) text += kCharacters[random() % kCharacters.size()];
-    const double expected = std::strtod(text.c_str(), nullptr);
-    const double value = ReadDecimal(text);
-    EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << ": " << value << " vs " << expected;
+    for (const char symbol : {'.', ','}) {
+      std::string c = text;  // the C library's point is "."; with "," as the symbol both are points
+      if (symbol == ',') std::replace(c.begin(), c.end(), ',', '.');
+      char* end = nullptr;
+      const double expected = std::strtod(c.c_str(), &end);
+      std::size_t used = 99;
+      const double value = ReadDecimal(text, symbol, &used);
+      EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << ": " << value << " vs " << expected;
+      EXPECT_EQ(used, std::size_t(end - c.c_str())) << text << " with " << symbol;
+    }
   }
 }
 #endif

@@ -20,38 +20,27 @@ std::string WithBackslashes(std::string path) {
   return path;
 }
 
-TEST(Files, ExistenceAndLengthOfFilesAndFolders) {
+// Paths with backslashes name the same files as with slashes.
+TEST(Files, ExistenceLengthAndReadingOfFilesAndFolders) {
   TempDir dir;
-  const std::string file = dir.WriteSized("rec/s01.eeg", 1234);
+  const std::string file = WithBackslashes(dir.Write("rec/s01.eeg", "abcdef"));
   EXPECT_TRUE(PathExists(file));
   EXPECT_TRUE(PathExists(dir.File("rec")));
   EXPECT_FALSE(PathExists(dir.File("rec/none.eeg")));
-  EXPECT_EQ(FileLength(file), 1234);
+  EXPECT_EQ(FileLength(file), 6);
   EXPECT_EQ(FileLength(dir.File("rec")), 0);  // a folder has no length, as on Windows
   EXPECT_EQ(FileLength(dir.File("none")), std::nullopt);
-}
-
-TEST(Files, BackslashesSeparateFoldersLikeSlashes) {
-  TempDir dir;
-  const std::string file = dir.WriteSized("rec/s01.eeg", 10);
 #if !defined(_WIN32)
   EXPECT_EQ(ToNativePath("\\home\\rec\\s01.eeg"), "/home/rec/s01.eeg");
 #endif
-  EXPECT_TRUE(PathExists(WithBackslashes(file)));
-  EXPECT_EQ(FileLength(WithBackslashes(file)), 10);
-  CFile opened(WithBackslashes(file), CFile::Share::denyWrite);
-  EXPECT_EQ(opened.GetLength(), 10);
-}
-
-TEST(Files, ReadingStopsAtTheEndAndCanStartAgain) {
-  TempDir dir;
-  CFile file(dir.Write("t.txt", "abcdef"), CFile::Share::denyNone);
+  CFile opened(file, CFile::Share::denyWrite);
+  EXPECT_EQ(opened.GetLength(), 6);
   char buffer[8] = {};
-  EXPECT_EQ(file.Read(buffer, 4), 4u);
-  EXPECT_EQ(file.Read(buffer + 4, 4), 2u);
+  EXPECT_EQ(opened.Read(buffer, 4), 4u);
+  EXPECT_EQ(opened.Read(buffer + 4, 4), 2u);  // up to the end
   EXPECT_EQ(std::string(buffer, 6), "abcdef");
-  file.SeekToBegin();
-  EXPECT_EQ(file.Read(buffer, 1), 1u);
+  opened.SeekToBegin();
+  EXPECT_EQ(opened.Read(buffer, 1), 1u);
   EXPECT_EQ(buffer[0], 'a');
 }
 
@@ -60,19 +49,15 @@ TEST(Files, FailuresCarryTheCauseAndThePathAsGiven) {
   const std::string missing = WithBackslashes(dir.File("none.shdr"));
   try {
     CFile file(missing, CFile::Share::denyWrite);
-    FAIL() << "no exception";
+    ADD_FAILURE() << "no exception";
   } catch (const CFileException& e) {
     EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
     EXPECT_EQ(e.m_strFileName, missing);
     EXPECT_NE(e.Describe().find("cannot open"), std::string::npos);
   }
-}
-
 #if !defined(_WIN32)
-// Only regular files are opened: a FIFO would wait for a writer forever, and other special files are
-// no recordings either.
-TEST(Files, OnlyRegularFilesOpen) {
-  TempDir dir;
+  // Only regular files are opened: a FIFO would wait for a writer forever, and other special files
+  // are no recordings either.
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
   const std::pair<std::string, int> cases[] = {
       {dir.File("fifo"), EINVAL}, {"/dev/null", EINVAL}, {dir.Path().string(), EISDIR}};
@@ -86,7 +71,7 @@ TEST(Files, OnlyRegularFilesOpen) {
   ASSERT_GE(descriptor, 0);
   EXPECT_EQ(::fcntl(descriptor, F_GETFL) & O_NONBLOCK, 0);
   ::close(descriptor);
-}
 #endif
+}
 
 }  // namespace

@@ -1,5 +1,5 @@
 """Reads a store written by our codec with olefile in its strict mode and checks every stream
-(see CompoundFileContent.h for the content): olefile_check.py PATH"""
+(see InteropTree in CompoundFileTest.cpp): olefile_check.py PATH"""
 import sys
 
 import olefile
