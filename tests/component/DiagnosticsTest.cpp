@@ -90,7 +90,6 @@ TEST(DisplayError, WithoutTheMessageServiceAMessageBoxSaysTheHostIsMissing) {
 
 class DebugLogTest : public ::testing::Test {
  protected:
-  std::string Log() const { return log.Text(); }
   DebugLogFile log;
 };
 
@@ -101,7 +100,7 @@ TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefixCutTo1023Characters
   WriteDebugLog("OpenRawFile: %s\n", "/rec/s01.shdr");
   WriteDebugLog("GetData: %d, %d\n", 0, 1000);
   WriteDebugLog("%s", std::string(5000, 'a').c_str());
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(log.Text(),
             "GenericDataReader > OpenRawFile: /rec/s01.shdr\nGenericDataReader > GetData: 0, 1000\n"
             "GenericDataReader > " +
                 std::string(1023, 'a'));
@@ -148,7 +147,7 @@ TEST_F(DebugLogTest, AFileOfAnotherUserIsNotWritten) {
   log.SwitchOn();
   ASSERT_EQ(chown(DebugLogFile::Path().c_str(), 65534, 65534), 0);  // nobody
   WriteDebugLog("GetProperties\n");
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log.Text(), "");
 }
 #endif
 
