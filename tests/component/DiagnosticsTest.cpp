@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "component/ComponentTestSupport.h"
 #include "contract/Diagnostics.h"
-#include "doubles/HostDoubles.h"
-#include "platform/DebugLogFile.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -107,30 +102,6 @@ TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefixCutTo1023Characters
 }
 
 #if !defined(_WIN32)
-TEST(DebugLogPathTest, TheLogLiesInTheUsersOwnStateFolder) {
-  struct Row {
-    const char* state;  // XDG_STATE_HOME; nullptr: unset
-    const char* home;   // HOME; nullptr: unset
-    std::string path;
-  };
-  const Row rows[] = {
-      {"/s", "/h", "/s/generic-data-reader/GenericDataReader.log"},
-      {nullptr, "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
-      {"relative", "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
-      {"", "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
-      {nullptr, nullptr, ""},  // no folder of the user's own: no log, never a shared folder
-      {nullptr, "relative", ""},
-  };
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  for (const Row& row : rows) {
-    row.state ? setenv("XDG_STATE_HOME", row.state, 1) : unsetenv("XDG_STATE_HOME");
-    row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
-    EXPECT_EQ(DebugLogPath(), row.path) << (row.state ? row.state : "-") << " " << (row.home ? row.home : "-");
-  }
-  unsetenv("XDG_STATE_HOME");
-  setenv("HOME", home.c_str(), 1);
-}
-
 TEST_F(DebugLogTest, ALinkAtTheLogsPlaceIsNotFollowed) {
   log.SwitchOn();
   const std::filesystem::path target = std::filesystem::path(DebugLogFile::Path()).parent_path() / "bashrc";

@@ -1,10 +1,6 @@
-#include <filesystem>
-#include <fstream>
-
 #include "component/ComponentTestSupport.h"
 #include "description/Properties.h"
 #include "host/PropertyStore.h"
-#include "platform/DebugLogFile.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include "host/PropertyStore.h"
 #include "host/StoreContents.h"
 #include "platform/ComRuntime.h"
-#include "platform/DebugLogFile.h"
 
 namespace {
 
@@ -282,33 +281,6 @@ TEST_F(ReaderObjectTest, AFailingStorageCallEndsTheLoadWithItsCode) {
     EXPECT_EQ(NewData()->LoadFromStorage(MakeRecordingStorage(failing, storage).Get(), 0), STG_E_READFAULT) << call;
     EXPECT_EQ(failing.Calls().back(), call);
   }
-}
-
-TEST_F(ReaderObjectTest, AnObjectCanBePartOfAnAggregate) {
-  class Outer final : public ComObject<IUnknown> {
-   protected:
-    void* FindInterface(REFIID iid) override {
-      void* found = nullptr;
-      if (iid != IidOf<IUnknown>() && m_Inner) m_Inner->QueryInterface(iid, &found);
-      if (found) Release();  // the inner object counted a reference of the outer one
-      return found;
-    }
-
-   public:
-    IUnknown* m_Inner = nullptr;
-  };
-  ComPtr<IUnknown> outer = MakeCom<IUnknown, Outer>();
-  auto* object = new CEEGFileReader(outer.Get());
-  static_cast<Outer*>(outer.Get())->m_Inner = object->Inner();
-  object->Inner()->AddRef();
-  ComPtr<ISylvexVersion> version;
-  ASSERT_EQ(outer.As(version), S_OK);
-  ComPtr<IUnknown> identity;
-  ASSERT_EQ(version.As(identity), S_OK);
-  EXPECT_EQ(identity.Get(), outer.Get());  // the aggregate's identity
-  version.Reset();
-  identity.Reset();
-  object->Inner()->Release();
 }
 
 }  // namespace
