@@ -191,9 +191,7 @@ TEST_F(GdrTest, StatusesOutputsAndMessages) {
       // "to the end".
       {"read " + store + " --from 3 --count 2", 2, "", "gdr: from 3, count 2" + outside},
       {"read " + store + " --from -1", 2, "", "gdr: from -1, to the end" + outside},
-      {"read " + store + " --from 5", 2, "", "gdr: from 5, to the end" + outside},
       {"read " + store + " --count -1", 2, "", "gdr: from 0, count -1" + outside},
-      {"read " + store + " --from 2 --count -3", 2, "", "gdr: from 2, count -3" + outside},
       {"read " + store + " --from 1 --count 9223372036854775807", 2, "",
        "gdr: from 1, count 9223372036854775807" + outside},
       {"read " + store + " --from 4", 0, "\"A,B\",C\n", ""},
@@ -323,14 +321,10 @@ TEST_F(GdrTest, ExportWritesAnEdfFileOrRefusesInOneLine) {
   EXPECT_EQ(Slurp(dir.File("new.edf")).substr(192, 5), "EDF+C");
   std::string text = Slurp(header);
   text.insert(text.find("NumberOfChannels"), "DataType=TIMEFREQUENCYDOMAIN\r\nLayers=2\r\nLayerUpperLimit=4\r\n");
-  const std::string layered = dir.Write("layered.shdr", text), missing = dir.File("missing/out.edf");
+  const std::string layered = dir.Write("layered.shdr", text);
   const Row rows[] = {
       {layered + " " + existing,
        "gdr: the recording has 2 values per data point (layers or complex values), which EDF cannot hold\n"},
-      {header + " " + existing + " --channels Cz", "gdr: no channel Cz (the recording has 2 channels)\n"},
-      {header + " " + existing + " --from 3 --count 2",
-       "gdr: from 3, count 2 lies outside the recording's 4 data points\n"},
-      {header + " " + missing, "gdr: cannot write " + missing + "\n"},
       {header + " " + dir.File("out.txt"),
        "gdr: the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)\n"},
   };
