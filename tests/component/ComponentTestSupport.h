@@ -59,13 +59,12 @@ void ExpectRaises(HRESULT code, Body&& body, std::string_view what = "") {
   }
 }
 
-inline constexpr std::string_view kIdentification = "Tarvo Sylvex Data Exchange Header File Version 1.0";
 inline constexpr std::string_view kMarkerIdentification = "Tarvo Sylvex Data Exchange Marker File, Version 1.0";
 
 class ComponentTest : public ::testing::Test {
  protected:
   std::string WriteHeader(std::string_view body, std::string_view name = "rec.shdr") {
-    return dir.Write(name, std::string(kIdentification) + "\r\n" + std::string(body));
+    return dir.Write(name, std::string(kHeaderIdLine) + "\r\n" + std::string(body));
   }
   // A header of `channels` INT_16 channels with 10 points of data, plus `extra` lines.
   std::string WriteBinaryRecording(int channels, std::string_view common = "", std::string_view sections = "",

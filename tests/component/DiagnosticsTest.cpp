@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "component/ComponentTestSupport.h"
 #include "contract/Diagnostics.h"
-#include "doubles/HostDoubles.h"
-#include "platform/DebugLogFile.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -90,7 +85,6 @@ TEST(DisplayError, WithoutTheMessageServiceAMessageBoxSaysTheHostIsMissing) {
 
 class DebugLogTest : public ::testing::Test {
  protected:
-  std::string Log() const { return log.Text(); }
   DebugLogFile log;
 };
 
@@ -101,37 +95,13 @@ TEST_F(DebugLogTest, EachLineIsTheMessageBehindTheFixedPrefixCutTo1023Characters
   WriteDebugLog("OpenRawFile: %s\n", "/rec/s01.shdr");
   WriteDebugLog("GetData: %d, %d\n", 0, 1000);
   WriteDebugLog("%s", std::string(5000, 'a').c_str());
-  EXPECT_EQ(Log(),
+  EXPECT_EQ(log.Text(),
             "GenericDataReader > OpenRawFile: /rec/s01.shdr\nGenericDataReader > GetData: 0, 1000\n"
             "GenericDataReader > " +
                 std::string(1023, 'a'));
 }
 
 #if !defined(_WIN32)
-TEST(DebugLogPathTest, TheLogLiesInTheUsersOwnStateFolder) {
-  struct Row {
-    const char* state;  // XDG_STATE_HOME; nullptr: unset
-    const char* home;   // HOME; nullptr: unset
-    std::string path;
-  };
-  const Row rows[] = {
-      {"/s", "/h", "/s/generic-data-reader/GenericDataReader.log"},
-      {nullptr, "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
-      {"relative", "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
-      {"", "/h", "/h/.local/state/generic-data-reader/GenericDataReader.log"},
-      {nullptr, nullptr, ""},  // no folder of the user's own: no log, never a shared folder
-      {nullptr, "relative", ""},
-  };
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  for (const Row& row : rows) {
-    row.state ? setenv("XDG_STATE_HOME", row.state, 1) : unsetenv("XDG_STATE_HOME");
-    row.home ? setenv("HOME", row.home, 1) : unsetenv("HOME");
-    EXPECT_EQ(DebugLogPath(), row.path) << (row.state ? row.state : "-") << " " << (row.home ? row.home : "-");
-  }
-  unsetenv("XDG_STATE_HOME");
-  setenv("HOME", home.c_str(), 1);
-}
-
 TEST_F(DebugLogTest, ALinkAtTheLogsPlaceIsNotFollowed) {
   log.SwitchOn();
   const std::filesystem::path target = std::filesystem::path(DebugLogFile::Path()).parent_path() / "bashrc";
@@ -148,7 +118,7 @@ TEST_F(DebugLogTest, AFileOfAnotherUserIsNotWritten) {
   log.SwitchOn();
   ASSERT_EQ(chown(DebugLogFile::Path().c_str(), 65534, 65534), 0);  // nobody
   WriteDebugLog("GetProperties\n");
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log.Text(), "");
 }
 #endif
 

@@ -6,20 +6,24 @@ namespace {
 
 class MarkersTest : public ComponentTest {
  protected:
-  // Loads a header with `channels` channels and the marker file, runs the marker step and answers
-  // the marker writer's calls after Attach, without Commit.
+  // Loads a header with `channels` channels and the marker file (none when it is empty), runs the marker
+  // step, expects the writer made, attached and committed and the host objects released, and answers the
+  // marker writer's calls in between.
   std::vector<std::string> Markers(std::string_view markerFile, int channels = 2, std::string_view common = "") {
     dir.Write("rec.vmrk", markerFile);
     CHeaderFile header;
-    EXPECT_EQ(header.Load(WriteBinaryRecording(channels, "MarkerFile=rec.vmrk\r\n" + std::string(common))), 0)
-        << header.m_ErrorMessage;
+    const std::string marker = markerFile.empty() ? "" : "MarkerFile=rec.vmrk\r\n";
+    EXPECT_EQ(header.Load(WriteBinaryRecording(channels, marker + std::string(common))), 0) << header.m_ErrorMessage;
     host.Recorder().Clear();
-    const ComPtr<IStorage> storage = NewStorage();
-    WriteMarkers(header, storage.Get(), timeZero);
-    std::vector<std::string> calls;
-    for (const std::string& call : host.Recorder().CallsOf("MarkerWriter."))
-      if (call != "MarkerWriter.Attach(storage)" && call != "MarkerWriter.Commit()") calls.push_back(call);
-    return calls;
+    WriteMarkers(header, NewStorage().Get(), timeZero);
+    const std::vector<std::string>& all = host.Recorder().Calls();
+    EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + 3),
+              (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
+                                        "MarkerWriter.Attach(storage)"}));
+    EXPECT_EQ(all.back(), "MarkerWriter.Commit()");
+    EXPECT_EQ(host.LivingObjects(), 0);
+    std::vector<std::string> calls = host.Recorder().CallsOf("MarkerWriter.");
+    return std::vector<std::string>(calls.begin() + 1, calls.end() - 1);
   }
   static std::string File(std::string_view lines) {
     return std::string(kMarkerIdentification) + "\r\n\r\n[Marker Infos]\r\n" + std::string(lines);
@@ -39,33 +43,12 @@ class MarkersTest : public ComponentTest {
   std::int32_t timeZero = -1;
 };
 
-TEST_F(MarkersTest, TheWholeStepInOrder) {
-  dir.Write("rec.vmrk", File("Mk1=Stimulus,S  1,5,1,0\r\n"));
-  CHeaderFile header;
-  ASSERT_EQ(header.Load(WriteBinaryRecording(2, "MarkerFile=rec.vmrk\r\n")), 0);
-  host.Recorder().Clear();
-  const ComPtr<IStorage> storage = NewStorage();
-  WriteMarkers(header, storage.Get(), timeZero);
-  EXPECT_EQ(host.Recorder().Calls(),
-            Join({{"Create(IHostMarkerWriter)", "Create(IHostConverter)", "MarkerWriter.Attach(storage)"},
-                  Marker(4, 1, "Stimulus", "S  1", -1),
-                  {"MarkerWriter.Commit()"}}));
-  EXPECT_EQ(host.LivingObjects(), 0);
-
-  // Without a marker file the host still gets a committed list.
-  header = CHeaderFile();
-  ASSERT_EQ(header.Load(WriteBinaryRecording(2)), 0);
-  host.Recorder().Clear();
-  WriteMarkers(header, NewStorage().Get(), timeZero);
-  EXPECT_EQ(host.Recorder().Calls(),
-            (std::vector<std::string>{"Create(IHostMarkerWriter)", "Create(IHostConverter)",
-                                      "MarkerWriter.Attach(storage)", "MarkerWriter.Commit()"}));
-}
-
 TEST_F(MarkersTest, SectionsLinesAndFields) {
   const auto a = Marker(0, 1, "A", "", -1);
   const std::vector<std::string> none;
   const std::pair<std::string, std::vector<std::string>> rows[] = {
+      {"", none},  // without a marker file the host still gets a committed list
+      {File("Mk1=Stimulus,S  1,5,1,0\r\n"), Marker(4, 1, "Stimulus", "S  1", -1)},
       // Sections: the name in any case, text after the bracket ignored; reading stops at the next
       // section line, a second [Marker Infos] included.
       {std::string(kMarkerIdentification) + "\r\n[marker infos]\r\nMk1=A,,1\r\n", a},

@@ -3,9 +3,8 @@
 #include "component/ComponentTestSupport.h"
 #include "contract/ReaderIdentity.h"
 #include "host/PropertyStore.h"
+#include "host/StoreContents.h"
 #include "platform/ComRuntime.h"
-#include "platform/DebugLogFile.h"
-#include "readers/BinaryReader.h"
 
 namespace {
 
@@ -13,18 +12,26 @@ class ReaderObjectTest : public ComponentTest {
  protected:
   std::string Log() const { return log.Text(); }
   DebugLogFile log;
-  // Imports the recording at `header` into `storage` on a fresh reader object.
-  void Import(const std::string& header, IStorage* storage) {
+  // A fresh reader object that opened `header`.
+  static ComPtr<IEEGRawFileReader> Opened(const std::string& header) {
     ComPtr<IEEGRawFileReader> reader = NewReader();
     LONG opened = 0;
-    ASSERT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
-    ASSERT_EQ(reader->CreateStorageEntries(storage, 0), S_OK);
+    EXPECT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
+    return reader;
+  }
+  static ComPtr<IEEGData> NewData() { return As<IEEGData>(NewReader()); }
+  // Imports the recording at `header` into `storage` on a fresh reader object.
+  static void Import(const std::string& header, IStorage* storage) {
+    ASSERT_EQ(Opened(header)->CreateStorageEntries(storage, 0), S_OK);
   }
   // Replaces the stream `name` of `storage` by `bytes`.
   static void Store(IStorage* storage, LPCOLESTR name, std::string_view bytes) {
     ComPtr<IStream> stream;
     ASSERT_EQ(storage->CreateStream(name, 0x1012, 0, 0, stream.Receive()), S_OK);
     ASSERT_EQ(stream->Write(bytes.data(), ULONG(bytes.size()), nullptr), S_OK);
+  }
+  static std::optional<PropertyStore> Decode(const std::string& bytes) {
+    return PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
   }
   static std::vector<float> Data(IEEGData& data, LONG first, LONG count, std::size_t floats) {
     float* block = nullptr;
@@ -55,33 +62,17 @@ TEST_F(ReaderObjectTest, OpenRawFileRefusesOtherFilesAndShowsAnInvalidHeaderOnce
   EXPECT_EQ(host.Messages(), std::vector<std::string>{invalid + ":Missing section \"[Common Infos]\"."});
 }
 
-TEST_F(ReaderObjectTest, ASuccessfulOpenIsLoggedAndRemembered) {
-  log.SwitchOn();
-  ComPtr<IEEGRawFileReader> reader = NewReader();
-  const std::string first = WriteBinaryRecording(2);
-  LONG opened = 0;
-  EXPECT_EQ(reader->OpenRawFile(first.c_str(), &opened), S_OK);
-  EXPECT_EQ(opened, 1);
-  EXPECT_EQ(Log(), "GenericDataReader > OpenRawFile: " + first + "\n");
-  // The second header replaces the first: its path goes into the storage.
-  std::filesystem::copy_file(first, dir.File("second.shdr"));
-  ASSERT_EQ(reader->OpenRawFile(dir.File("second.shdr").c_str(), &opened), S_OK);
-  const ComPtr<IStorage> storage = NewStorage();
-  ASSERT_EQ(reader->CreateStorageEntries(storage.Get(), 0), S_OK);
-  EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), dir.File("second.shdr") + std::string(1, '\0'));
-}
-
 TEST_F(ReaderObjectTest, BeforeLoadingThereIsNoDataButVersionsAnswer) {
   log.SwitchOn();
-  ComPtr<IEEGData> data = As<IEEGData>(NewReader());
+  ComPtr<IEEGData> data = NewData();
   ComPtr<IHostPropertyWriter> properties;
   EXPECT_EQ(data->GetProperties(properties.Receive()), E_FAIL);
   EXPECT_EQ(Log(), "");
   float* block = reinterpret_cast<float*>(1);
-  EXPECT_EQ(data->GetData(0, 1, &block, nullptr, 0), E_FAIL);
+  EXPECT_EQ((std::vector<HRESULT>{data->GetData(0, 1, &block, nullptr, 0), data->Operation4(1, 2, 3, 4),
+                                  data->Operation7(1, 2)}),
+            (std::vector<HRESULT>(3, E_FAIL)));
   EXPECT_EQ(block, nullptr);
-  EXPECT_EQ(data->Operation4(1, 2, 3, 4), E_FAIL);
-  EXPECT_EQ(data->Operation7(1, 2), E_FAIL);
   LONG value = 5;
   EXPECT_EQ(data->Operation8(&value), S_OK);
   EXPECT_EQ(value, 0);
@@ -98,11 +89,18 @@ TEST_F(ReaderObjectTest, BeforeLoadingThereIsNoDataButVersionsAnswer) {
   EXPECT_EQ(data.As(none), E_NOINTERFACE);
 }
 
-TEST_F(ReaderObjectTest, StorageEntriesHoldTheirExactBytes) {
+TEST_F(ReaderObjectTest, AnOpenedRecordingsStorageEntriesHoldTheirExactBytes) {
   log.SwitchOn();
+  // Both written before the data file is opened, which Windows keeps writers out of.
+  const std::string plain = WriteBinaryRecording(2, "", "", "plain.shdr");
   const std::string header = WriteBinaryRecording(32, "", "[Comment]\r\nHello\r\n");
+  ComPtr<IEEGRawFileReader> reader = NewReader();
+  LONG opened = 0;
+  EXPECT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(Log(), "GenericDataReader > OpenRawFile: " + header + "\n");
   const ComPtr<IStorage> storage = NewStorage();
-  Import(header, storage.Get());
+  ASSERT_EQ(reader->CreateStorageEntries(storage.Get(), 0), S_OK);
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfos")), std::string("Hello", 6));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfosW")), std::string("H\0e\0l\0l\0o\0\0\0", 12));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), header + std::string(1, '\0'));
@@ -112,8 +110,7 @@ TEST_F(ReaderObjectTest, StorageEntriesHoldTheirExactBytes) {
   ASSERT_EQ(ReadClassStg(storage.Get(), &stored), S_OK);
   EXPECT_EQ(stored, CLSID_GenericDataReader);
   const std::string internal = StreamBytes(storage.Get(), OLESTR("InternalData"));
-  const std::optional<PropertyStore> bag =
-      PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(internal.data()), internal.size()});
+  const std::optional<PropertyStore> bag = Decode(internal);
   ASSERT_TRUE(bag);
   EXPECT_EQ(bag->Size(), 43u);  // the count, 32 resolutions, tags 2 to 11
   EXPECT_EQ(*bag->Find(0, 0), (PropertyStore::Bytes{32, 0, 0, 0}));
@@ -122,13 +119,13 @@ TEST_F(ReaderObjectTest, StorageEntriesHoldTheirExactBytes) {
   EXPECT_NE(Log().find("GenericDataReader > CreateStorageEntries: " + header + "\n"), std::string::npos);
   EXPECT_EQ(host.LivingObjects(), 0);
 
-  // Without a comment there are no comment streams; importing again replaces every stream but
-  // leaves the older comment streams.
-  const std::string plain = WriteBinaryRecording(2, "", "", "plain.shdr");
+  // The next header opened replaces the first. Without a comment there are no comment streams;
+  // importing again replaces every stream but leaves the older comment streams.
+  ASSERT_EQ(reader->OpenRawFile(plain.c_str(), &opened), S_OK);
   const ComPtr<IStorage> fresh = NewStorage();
-  Import(plain, fresh.Get());
+  ASSERT_EQ(reader->CreateStorageEntries(fresh.Get(), 0), S_OK);
   EXPECT_EQ(StreamBytes(fresh.Get(), OLESTR("RecordingInfos")), "<none>");
-  Import(plain, storage.Get());
+  ASSERT_EQ(reader->CreateStorageEntries(storage.Get(), 0), S_OK);
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfos")), std::string("Hello", 6));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), plain + std::string(1, '\0'));
 }
@@ -155,11 +152,8 @@ TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
   for (const auto& [operation, n] : failures) {
     CallRecorder calls;
     calls.FailCall(operation, n, MakeResult(0x80030070));
-    ComPtr<IEEGRawFileReader> reader = NewReader();
-    LONG opened = 0;
-    ASSERT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
     const ComPtr<IStorage> real = NewStorage();
-    EXPECT_EQ(reader->CreateStorageEntries(MakeRecordingStorage(calls, real).Get(), 0), MakeResult(0x80030070))
+    EXPECT_EQ(Opened(header)->CreateStorageEntries(MakeRecordingStorage(calls, real).Get(), 0), MakeResult(0x80030070))
         << operation;
     EXPECT_EQ(calls.Calls().back().substr(0, operation.size()), operation);
     EXPECT_TRUE(host.Messages().empty());
@@ -170,26 +164,22 @@ TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
   // A host call fails the same way; 0x80041010 is answered as 0x00041000.
   host.Recorder().Clear();
   host.Recorder().FailCall("PropertyWriter.SetProperty", 1, MakeResult(0x80041010));
-  ComPtr<IEEGRawFileReader> reader = NewReader();
-  LONG opened = 0;
-  ASSERT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
-  EXPECT_EQ(reader->CreateStorageEntries(NewStorage().Get(), 0), MakeResult(0x00041000));
+  EXPECT_EQ(Opened(header)->CreateStorageEntries(NewStorage().Get(), 0), MakeResult(0x00041000));
 }
 
 TEST_F(ReaderObjectTest, ARecordingOpensAgainOnAFreshObject) {
   log.SwitchOn();
-  const std::string header = WriteBinaryRecording(3, "", "[Channel Infos]\r\nCh2=b,,0.5\r\n");
+  const std::string header =
+      WriteBinaryRecording(3, "", "[Channel Infos]\r\nCh2=b,,0.5\r\n[Coordinates]\r\nCh1=1,90,-90\r\n");
   const ComPtr<IStorage> storage = NewStorage();
   Import(header, storage.Get());
-  ComPtr<IEEGData> data = As<IEEGData>(NewReader());
+  StoreContents contents;  // as gdr dump reads a store
+  ASSERT_EQ(ReadStoreContents(storage.Get(), contents), S_OK);
+  EXPECT_EQ(contents.channels.at(0).coordinates[2], -90.0f);
+  ComPtr<IEEGData> data = NewData();
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
-  CBinaryReader raw;
-  ASSERT_EQ(raw.Open(Resolved("rec.eeg"), 3, 10, true, {1.0f, 0.5f, 1.0f}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0),
-            S_OK);
-  float* block = nullptr;
-  ASSERT_EQ(raw.ReadInterval(2, 5, &block, nullptr, 0), S_OK);
-  const std::vector<float> expected(block, block + 15);
-  CoTaskMemFree(block);
+  std::vector<float> expected;  // points 2 to 6 of the recording's samples, i * 37 - 500, channel 2 halved
+  for (int i = 6; i < 21; ++i) expected.push_back(float(i * 37 - 500) * (i % 3 == 1 ? 0.5f : 1.0f));
   EXPECT_EQ(Data(*data, 2, 5, 15), expected);
   EXPECT_NE(Log().find("GenericDataReader > GetData: 2, 5\n"), std::string::npos);
 
@@ -210,7 +200,7 @@ TEST_F(ReaderObjectTest, AStoredHeaderPathIsReplacedByItsDataFile) {
   const std::string upper = dir.File("REC2.SHDR");
   std::filesystem::copy_file(header, upper);
   Store(storage.Get(), OLESTR("DataPath"), upper + '\0');
-  ComPtr<IEEGData> data = As<IEEGData>(NewReader());
+  ComPtr<IEEGData> data = NewData();
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + '\0');
   EXPECT_EQ(Data(*data, 0, 1, 2).size(), 2u);
@@ -220,10 +210,10 @@ TEST_F(ReaderObjectTest, AStoredHeaderPathIsReplacedByItsDataFile) {
   Store(storage.Get(), OLESTR("DataPath"), upper + '\0');
   data.Reset();  // it holds the data file open
   std::filesystem::rename(dir.File("rec.eeg"), dir.File("gone.eeg"));
-  EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
+  EXPECT_EQ(NewData()->LoadFromStorage(storage.Get(), 0), E_FAIL);
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), upper + '\0');
   Store(storage.Get(), OLESTR("DataPath"), dir.Write("bad.shdr", "not a header\r\n\r\n") + '\0');
-  EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), E_FAIL);
+  EXPECT_EQ(NewData()->LoadFromStorage(storage.Get(), 0), E_FAIL);
   EXPECT_TRUE(host.Messages().empty());
 }
 
@@ -241,14 +231,13 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   const Row rows[] = {{{5, 0}, E_FAIL, {}}, {{6, 0, 0, 0}, S_OK, {0, 0, 0, 0}}, {{5, 0, 0, 0}, S_OK, {5, 0, 0, 0}}};
   ComPtr<IEEGData> data;
   for (const Row& row : rows) {
-    std::optional<PropertyStore> properties =
-        PropertyStore::Decode({reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
+    std::optional<PropertyStore> properties = Decode(stored);
     ASSERT_TRUE(properties);
     properties->Set(5, 0, row.unit);
     const PropertyStore::Bytes encoded = properties->Encode();
     Store(storage.Get(), OLESTR("HostProperties"), {reinterpret_cast<const char*>(encoded.data()), encoded.size()});
     host.Recorder().Clear();
-    data = As<IEEGData>(NewReader());
+    data = NewData();
     ASSERT_EQ(data->LoadFromStorage(storage.Get(), 7), row.loaded) << int(row.unit[0]);
     EXPECT_EQ(host.Recorder().CallsOf("HostData.LoadFromStorage")[0], "HostData.LoadFromStorage(storage, 7)");
     if (row.loaded != S_OK) continue;
@@ -265,43 +254,33 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   ASSERT_EQ(storage->DestroyElement(OLESTR("InternalData")), S_OK);
   data.Reset();  // it holds the data file open, and Windows keeps writers out
   dir.Write("rec.eeg", "1 2 3\n4\n");
-  data = As<IEEGData>(NewReader());
+  data = NewData();
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
   EXPECT_EQ(Data(*data, 0, 2, 4), (std::vector<float>{1, 2, 3, 4}));
 
   // A failing host data object: its code.
   host.Recorder().Clear();
   host.Recorder().FailCall("HostData.LoadFromStorage", 1, STG_E_FILENOTFOUND);
-  EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(storage.Get(), 0), STG_E_FILENOTFOUND);
+  EXPECT_EQ(NewData()->LoadFromStorage(storage.Get(), 0), STG_E_FILENOTFOUND);
   const ComPtr<IStorage> empty = NewStorage();
-  EXPECT_EQ(As<IEEGData>(NewReader())->LoadFromStorage(empty.Get(), 0), STG_E_FILENOTFOUND);
+  EXPECT_EQ(NewData()->LoadFromStorage(empty.Get(), 0), STG_E_FILENOTFOUND);
 }
 
-TEST_F(ReaderObjectTest, AnObjectCanBePartOfAnAggregate) {
-  class Outer final : public ComObject<IUnknown> {
-   protected:
-    void* FindInterface(REFIID iid) override {
-      void* found = nullptr;
-      if (iid != IidOf<IUnknown>() && m_Inner) m_Inner->QueryInterface(iid, &found);
-      if (found) Release();  // the inner object counted a reference of the outer one
-      return found;
-    }
-
-   public:
-    IUnknown* m_Inner = nullptr;
-  };
-  ComPtr<IUnknown> outer = MakeCom<IUnknown, Outer>();
-  auto* object = new CEEGFileReader(outer.Get());
-  static_cast<Outer*>(outer.Get())->m_Inner = object->Inner();
-  object->Inner()->AddRef();
-  ComPtr<ISylvexVersion> version;
-  ASSERT_EQ(outer.As(version), S_OK);
-  ComPtr<IUnknown> identity;
-  ASSERT_EQ(version.As(identity), S_OK);
-  EXPECT_EQ(identity.Get(), outer.Get());  // the aggregate's identity
-  version.Reset();
-  identity.Reset();
-  object->Inner()->Release();
+// Each storage call of a load, made to fail in turn, ends it with its code.
+TEST_F(ReaderObjectTest, AFailingStorageCallEndsTheLoadWithItsCode) {
+  const ComPtr<IStorage> storage = NewStorage();
+  Import(WriteBinaryRecording(2), storage.Get());
+  CallRecorder calls;
+  ASSERT_EQ(NewData()->LoadFromStorage(MakeRecordingStorage(calls, storage).Get(), 0), S_OK);
+  EXPECT_EQ(calls.Calls().size(), 8u);  // DataPath, HostProperties and InternalData: opened, then read
+  std::map<std::string, int> seen;
+  for (const std::string& call : calls.Calls()) {
+    const std::string operation = call.substr(0, call.find('('));
+    CallRecorder failing;
+    failing.FailCall(operation, ++seen[operation], STG_E_READFAULT);
+    EXPECT_EQ(NewData()->LoadFromStorage(MakeRecordingStorage(failing, storage).Get(), 0), STG_E_READFAULT) << call;
+    EXPECT_EQ(failing.Calls().back(), call);
+  }
 }
 
 }  // namespace

@@ -19,20 +19,27 @@ std::string Mode(DWORD mode) {
   return text;
 }
 
+// Records each call and answers the planned code, or hands the call on to the real object.
+template <typename Call>
+HRESULT Planned(CallRecorder& recorder, std::string_view operation, std::string arguments, Call call) {
+  const HRESULT planned = recorder.Record(operation, std::move(arguments));
+  return planned != S_OK ? planned : call();
+}
+
 class RecordingStream final : public ComObject<IStream> {
  public:
   RecordingStream(CallRecorder& recorder, ComPtr<IStream> real, std::string name)
       : m_Recorder(recorder), m_Real(std::move(real)), m_Name(std::move(name)) {}
 
   HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
-    if (const HRESULT planned = m_Recorder.Record("Stream.Read", m_Name); planned != S_OK) return planned;
-    return m_Real->Read(buffer, count, read);
+    return Planned(m_Recorder, "Stream.Read", m_Name, [&] { return m_Real->Read(buffer, count, read); });
   }
   HRESULT Write(const void* buffer, ULONG count, ULONG* written) override {
-    if (const HRESULT planned = m_Recorder.Record("Stream.Write", m_Name + ", " + std::to_string(count) + " bytes");
-        planned != S_OK)
-      return planned;
-    return m_Real->Write(buffer, count, written);
+    return Planned(m_Recorder, "Stream.Write", m_Name + ", " + std::to_string(count) + " bytes",
+                   [&] { return m_Real->Write(buffer, count, written); });
+  }
+  HRESULT Stat(STATSTG* status, DWORD flags) override {
+    return Planned(m_Recorder, "Stream.Stat", m_Name, [&] { return m_Real->Stat(status, flags); });
   }
   // What the component never asks of a stream.
   HRESULT Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
@@ -42,10 +49,6 @@ class RecordingStream final : public ComObject<IStream> {
   HRESULT Revert() override { return E_NOTIMPL; }
   HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
   HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-  HRESULT Stat(STATSTG* status, DWORD flags) override {
-    if (const HRESULT planned = m_Recorder.Record("Stream.Stat", m_Name); planned != S_OK) return planned;
-    return m_Real->Stat(status, flags);
-  }
   HRESULT Clone(IStream**) override { return E_NOTIMPL; }
 
  private:
@@ -59,16 +62,12 @@ class RecordingStorage final : public ComObject<IStorage> {
   RecordingStorage(CallRecorder& recorder, ComPtr<IStorage> real) : m_Recorder(recorder), m_Real(std::move(real)) {}
 
   HRESULT CreateStream(LPCOLESTR name, DWORD mode, DWORD r1, DWORD r2, IStream** stream) override {
-    if (const HRESULT planned = m_Recorder.Record("Storage.CreateStream", Narrow(name) + ", " + Mode(mode));
-        planned != S_OK)
-      return planned;
-    return Wrap(m_Real->CreateStream(name, mode, r1, r2, stream), name, stream);
+    return Planned(m_Recorder, "Storage.CreateStream", Narrow(name) + ", " + Mode(mode),
+                   [&] { return Wrap(m_Real->CreateStream(name, mode, r1, r2, stream), name, stream); });
   }
   HRESULT OpenStream(LPCOLESTR name, void* r1, DWORD mode, DWORD r2, IStream** stream) override {
-    if (const HRESULT planned = m_Recorder.Record("Storage.OpenStream", Narrow(name) + ", " + Mode(mode));
-        planned != S_OK)
-      return planned;
-    return Wrap(m_Real->OpenStream(name, r1, mode, r2, stream), name, stream);
+    return Planned(m_Recorder, "Storage.OpenStream", Narrow(name) + ", " + Mode(mode),
+                   [&] { return Wrap(m_Real->OpenStream(name, r1, mode, r2, stream), name, stream); });
   }
   // What the component never asks of a storage.
   HRESULT CreateStorage(LPCOLESTR, DWORD, DWORD, DWORD, IStorage**) override { return E_NOTIMPL; }
@@ -82,9 +81,7 @@ class RecordingStorage final : public ComObject<IStorage> {
   HRESULT RenameElement(LPCOLESTR, LPCOLESTR) override { return E_NOTIMPL; }
   HRESULT SetElementTimes(LPCOLESTR, const FILETIME*, const FILETIME*, const FILETIME*) override { return E_NOTIMPL; }
   HRESULT SetClass(REFCLSID clsid) override {
-    if (const HRESULT planned = m_Recorder.Record("Storage.SetClass", GuidToString(clsid)); planned != S_OK)
-      return planned;
-    return m_Real->SetClass(clsid);
+    return Planned(m_Recorder, "Storage.SetClass", GuidToString(clsid), [&] { return m_Real->SetClass(clsid); });
   }
   HRESULT SetStateBits(DWORD, DWORD) override { return E_NOTIMPL; }
   HRESULT Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }

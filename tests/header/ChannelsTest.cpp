@@ -66,32 +66,23 @@ TEST_F(ChannelsTest, CommentInAnsiAndUtf16) {
 }
 
 TEST_F(ChannelsTest, Utf8NamesUnitsAndCommentArriveInAnsi) {
-  ASSERT_EQ(LoadChannels(2,
-                         "[Channel Infos]\nCh1=Gr\xC3\xB6\xC3\x9F"
-                         "e,R\xC3\xA9"
-                         "f,1,\xC2\xB5V\nCh2=\xE4\xB8\xAD,,1,\xE4\xB8\xAD\n"
-                         "[Comment]\nM\xC3\xBCller \xE2\x82\xAC \xE4\xB8\xAD\n",
-                         "Codepage=UTF-8\n"),
-            0);
-  EXPECT_EQ(header.m_Channels[0].Name,
-            "Gr\xF6\xDF"
-            "e");
-  EXPECT_EQ(header.m_Channels[0].Reference,
-            "R\xE9"
-            "f");
-  EXPECT_EQ(header.m_Channels[0].UnitCode, 0u);
-  EXPECT_EQ(header.m_Channels[1].Name, "?");
-  EXPECT_EQ(header.m_Channels[1].UnitText, OLESTR("\u4E2D"));
+  const std::string text =
+      "[Channel Infos]\nCh1=Gr\xC3\xB6\xC3\x9F"
+      "e,R\xC3\xA9"
+      "f,1,\xC2\xB5V\n"
+      "Ch2=\xE4\xB8\xAD,,1,\xE4\xB8\xAD\n[Comment]\nM\xC3\xBCller \xE2\x82\xAC \xE4\xB8\xAD\n";
+  ASSERT_EQ(LoadChannels(2, text, "Codepage=UTF-8\n"), 0);
+  EXPECT_EQ(Channels(), (std::vector<std::string>{"Gr\xF6\xDF"
+                                                  "e|R\xE9"
+                                                  "f|1|0||0,0,0",
+                                                  "?||1|1|U+20013|0,0,0"}));
   EXPECT_EQ(header.m_Comment, "M\xFCller \x80 ?");
   EXPECT_EQ(header.m_CommentW, OLESTR("M\u00FCller \u20AC \u4E2D"));
-  header = CHeaderFile();
   // Without "Codepage" the same bytes are ANSI text.
-  ASSERT_EQ(LoadChannels(1,
-                         "[Channel Infos]\nCh1=Gr\xC3\xB6"
-                         "e\n"),
-            0);
+  header = CHeaderFile();
+  ASSERT_EQ(LoadChannels(2, text), 0);
   EXPECT_EQ(header.m_Channels[0].Name,
-            "Gr\xC3\xB6"
+            "Gr\xC3\xB6\xC3\x9F"
             "e");
 }
 

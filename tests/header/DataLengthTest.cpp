@@ -113,8 +113,6 @@ TEST_F(DataLengthTest, BinaryLayouts) {
       // The data file must hold a value of every channel before the channels are made.
       {3, 5, "DataPoints=1\n", "", kNoData},
       {3, 6, "DataPoints=1\n", "", "1 points of 2 B, format 2"},
-      {3, 11, "DataPoints=1\n", "BinaryFormat=IEEE_FLOAT_32\n", kNoData},
-      {3, 12, "DataPoints=1\n", "BinaryFormat=IEEE_FLOAT_32\n", "1 points of 4 B, format 1"},
       {3, 4, "DataPoints=1\n", packed, kNoData},
       {3, 5, "DataPoints=1\n", packed, "1 points of 1.5 B, format 4"},
       {2, 13, "DataPoints=1\n", "DataOffset=10\n", kNoData},

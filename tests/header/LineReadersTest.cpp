@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "header/LineReaders.h"
 #include "platform/Exceptions.h"
 #include "support/AllocationCounter.h"
@@ -7,6 +9,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
 Lines Copy(const TextLines& text) {
@@ -17,79 +20,74 @@ Lines Copy(const TextLines& text) {
 
 class LineReadersTest : public ::testing::Test {
  protected:
-  Lines Header(std::string_view bytes) { return Read(ReadHeaderLines, bytes); }
-  Lines Text(std::string_view bytes) { return Read(ReadTextLines, bytes); }
-  Lines Compact(std::string_view bytes) { return Copy(ReadCompactText(dir.Write("f.txt", bytes))); }
-
-  Lines Read(void (*reader)(std::string_view, TextLines&), std::string_view bytes) {
+  // The lines of `bytes` as header lines ('H'), text lines ('T') or compact text ('C'); the first two
+  // read into lines that held another file before.
+  Lines Read(char reader, std::string_view bytes) {
+    if (reader == 'C') return Copy(ReadCompactText(dir.Write("f.txt", bytes)));
     TextLines lines;
-    reader(dir.Write("left.txt", "left over\nfrom before"), lines);
-    reader(dir.Write("f.txt", bytes), lines);
+    const auto read = reader == 'H' ? ReadHeaderLines : ReadTextLines;
+    read(dir.Write("left.txt", "left over\nfrom before"), lines);
+    read(dir.Write("f.txt", bytes), lines);
     return Copy(lines);
   }
   TempDir dir;
 };
 
-TEST_F(LineReadersTest, HeaderLinesKeepEmptyLinesAndAlwaysEndWithALastLine) {
-  EXPECT_EQ(Header("A\r\nB\r\n"), (Lines{"A", "B", ""}));
-  EXPECT_EQ(Header("A\r\n\r\nB"), (Lines{"A", "", "B"}));
-  EXPECT_EQ(Header("A\n\n\nB"), (Lines{"A", "", "", "B"}));
-  EXPECT_EQ(Header(""), (Lines{""}));
-  EXPECT_EQ(Header("\n"), (Lines{"", ""}));
-}
-
-TEST_F(LineReadersTest, EveryLineEndGivesTheSameLines) {
-  const Lines expected = {"one", "", "two", ""};
+TEST_F(LineReadersTest, LineEndsEmptyLinesByteOrderMarksAndZeroBytes) {
+  struct Row {
+    char reader;
+    std::string bytes;
+    Lines lines;
+  };
+  std::vector<Row> rows = {
+      // Header lines keep empty lines and always end with a last line.
+      {'H', "A\r\nB\r\n", {"A", "B", ""}},
+      {'H', "A\r\n\r\nB", {"A", "", "B"}},
+      {'H', "A\n\n\nB", {"A", "", "", "B"}},
+      {'H', "", {""}},
+      {'H', "\n", {"", ""}},
+      // The first line end decides which character repeats as an empty line: after CR LF a lone LF
+      // is the second half of a pair.
+      {'H', "A\r\n\nB", {"A", "B"}},
+      {'H', "A\r\nB\nC", {"A", "B", "C"}},
+      {'H', "A\n\r\rB", {"A", "B"}},
+      {'H', "A\n\r\nB", {"A", "", "B"}},
+      // Header lines skip a whole byte order mark; text lines keep it.
+      {'H',
+       "\xEF\xBB\xBF"
+       "A\r\nB",
+       {"A", "B"}},
+      {'H', "\xEF\xBB\xBF", {""}},
+      {'H', "\xEF\xBB", {"\xEF\xBB"}},
+      {'T',
+       "\xEF\xBB\xBF"
+       "A\r\nB",
+       {"\xEF\xBB\xBF"
+        "A",
+        "B"}},
+      {'C',
+       "\xEF\xBB\xBF"
+       "A",
+       {"\xEF\xBB\xBF"
+        "A"}},
+      // A zero byte cuts a header or text line short, but not a compact line.
+      {'H', "A\0B\nC"s, {"A", "C"}},
+      {'H', "A\n\0\nB"s, {"A", "", "B"}},
+      {'T', "X\0"s, {"X"}},
+      {'C', "A\0B\nC"s, {"A\0B"s, "C"}},
+      // Compact lines drop empty lines and a final empty line; a line end at the start ends an empty line.
+      {'C', "A\r\n\r\nB\r\n", {"A", "B"}},
+      {'C', "A\n\n\r\rB", {"A", "B"}},
+      {'C', "A\rB", {"A", "B"}},
+      {'C', "", {""}},
+      {'C', "\r\nA", {"", "A"}},
+  };
   for (std::string_view end : {"\r\n", "\n", "\r", "\n\r"}) {
-    std::string text = "one" + std::string(end) + std::string(end) + "two" + std::string(end);
-    EXPECT_EQ(Header(text), expected) << "line end of " << end.size() << " bytes";
-    EXPECT_EQ(Text(text), expected);
+    const std::string text = "one" + std::string(end) + std::string(end) + "two" + std::string(end);
+    rows.push_back({'H', text, {"one", "", "two", ""}});
+    rows.push_back({'T', text, {"one", "", "two", ""}});
   }
-}
-
-TEST_F(LineReadersTest, TheFirstLineEndDecidesWhichCharacterRepeatsAsEmptyLine) {
-  // The terminator is CR: a lone LF after a line end is the second half of a pair, not a line.
-  EXPECT_EQ(Header("A\r\n\nB"), (Lines{"A", "B"}));
-  EXPECT_EQ(Header("A\r\nB\nC"), (Lines{"A", "B", "C"}));
-  EXPECT_EQ(Header("A\n\r\rB"), (Lines{"A", "B"}));
-  EXPECT_EQ(Header("A\n\r\nB"), (Lines{"A", "", "B"}));
-}
-
-TEST_F(LineReadersTest, HeaderLinesSkipTheByteOrderMarkAndTextLinesKeepIt) {
-  EXPECT_EQ(Header("\xEF\xBB\xBF"
-                   "A\r\nB"),
-            (Lines{"A", "B"}));
-  EXPECT_EQ(Header("\xEF\xBB\xBF"
-                   "A\r\nB\r\n"),
-            Header("A\r\nB\r\n"));
-  EXPECT_EQ(Header("\xEF\xBB\xBF"), (Lines{""}));
-  EXPECT_EQ(Header("\xEF\xBB"), (Lines{"\xEF\xBB"}));
-  EXPECT_EQ(Text("\xEF\xBB\xBF"
-                 "A\r\nB"),
-            (Lines{"\xEF\xBB\xBF"
-                   "A",
-                   "B"}));
-  EXPECT_EQ(Compact("\xEF\xBB\xBF"
-                    "A"),
-            (Lines{"\xEF\xBB\xBF"
-                   "A"}));
-}
-
-TEST_F(LineReadersTest, AZeroByteCutsAHeaderLineShortButNotACompactLine) {
-  using namespace std::string_literals;
-  EXPECT_EQ(Header("A\0B\nC"s), (Lines{"A", "C"}));
-  EXPECT_EQ(Header("A\n\0\nB"s), (Lines{"A", "", "B"}));
-  EXPECT_EQ(Text("X\0"s), (Lines{"X"}));
-  EXPECT_EQ(Compact("A\0B\nC"s), (Lines{"A\0B"s, "C"}));
-}
-
-TEST_F(LineReadersTest, CompactLinesDropEmptyLinesAndAFinalEmptyLine) {
-  EXPECT_EQ(Compact("A\r\n\r\nB\r\n"), (Lines{"A", "B"}));
-  EXPECT_EQ(Compact("A\n\n\r\rB"), (Lines{"A", "B"}));
-  EXPECT_EQ(Compact("A\rB"), (Lines{"A", "B"}));
-  EXPECT_EQ(Compact(""), (Lines{""}));
-  // A line end at the very start ends an empty first line.
-  EXPECT_EQ(Compact("\r\nA"), (Lines{"", "A"}));
+  for (const Row& row : rows) EXPECT_EQ(Read(row.reader, row.bytes), row.lines) << row.reader << ": " << row.bytes;
 }
 
 TEST_F(LineReadersTest, LinesTakeAFewTimesTheFileSizeHoweverShort) {
@@ -112,22 +110,21 @@ TEST_F(LineReadersTest, LinesTakeAFewTimesTheFileSizeHoweverShort) {
 }
 
 TEST_F(LineReadersTest, AMissingFileOrAFolderRaisesTheFileException) {
-  TempDir dir;
   TextLines lines;
-  try {
-    ReadHeaderLines(dir.File("missing.shdr"), lines);
-    FAIL() << "no exception";
-  } catch (const CFileException& e) {
-    EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
-    EXPECT_EQ(e.m_strFileName, dir.File("missing.shdr"));
+  const std::pair<std::string, std::function<void()>> reads[] = {
+      {dir.File("missing.shdr"), [&] { ReadHeaderLines(dir.File("missing.shdr"), lines); }},
+      {dir.Path().string(), [&] { ReadTextLines(dir.Path().string(), lines); }},  // a folder is no file
+      {dir.File("missing.vmrk"), [&] { ReadCompactText(dir.File("missing.vmrk")); }},
+  };
+  for (const auto& [path, read] : reads) {
+    try {
+      read();
+      ADD_FAILURE() << path << ": nothing raised";
+    } catch (const CFileException& e) {
+      EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
+      EXPECT_EQ(e.m_strFileName, path);
+    }
   }
-  try {
-    ReadTextLines(dir.Path().string(), lines);  // a folder is no file
-    FAIL() << "no exception";
-  } catch (const CFileException& e) {
-    EXPECT_EQ(e.m_cause, CFileException::cannotOpen);
-  }
-  EXPECT_THROW(ReadCompactText(dir.File("missing.vmrk")), CFileException);
 }
 
 }  // namespace

@@ -2,59 +2,40 @@
 
 namespace {
 
-class SectionsTest : public HeaderTest {
- protected:
-  // Splits the lines of a header (identification line first) without interpreting them.
-  void Split(std::vector<std::string> lines) {
-    std::string text;
-    for (const std::string& line : lines) text.append(text.empty() ? "" : "\n").append(line);
+// Splits a header's lines (the identification line first) without interpreting them, and shows every
+// section as "[name] key=value|key=value".
+TEST_F(HeaderTest, SectionsKeysAndValues) {
+  const std::pair<std::string, std::string> rows[] = {
+      // Keys in lower case, values as written; blanks around "=" belong to key and value.
+      {"[Common Infos]\nDataFile=S01.EEG\nNumberOfChannels=32", "[common infos] datafile=S01.EEG|numberofchannels=32"},
+      {"[A]\nKey = value\nb=1;remark\nc=x\ty\nd=\ne=a=b", "[a] b=1|c=x|d=|e=a=b|key = value"},
+      // Comments, blanks, lines without "=" or before the first section set no key.
+      {"before=section\n[A]\n; remark=1\n indented=1\n\ttab=1\nnoequals\n\nx=1\n=empty key is no letter", "[a] x=1"},
+      // A repeated key or section: the later value wins.
+      {"[A]\nk=1\nj=2\n[B]\nk=3\n[a]\nk=4", "[a] j=2|k=4 [b] k=3"},
+      // Text behind the bracket is ignored; a line without one is no section line.
+      {"[A] trailing words\nk=1\n[B without bracket\nj=2", "[a] j=2|k=1"},
+      // [Comment] collects every line up to the next section.
+      {"[Comment]\nfirst\n\n; not a remark here\n indented\nkey=value\n[broken\n[Other]\nk=1\n[COMMENT]\nagain",
+       "[comment] comment=first\n\n; not a remark here\n indented\nkey=value\nagain\n [other] k=1"},
+  };
+  for (const auto& [text, expected] : rows) {
+    header = CHeaderFile();
     ReadHeaderLines(WriteHeader(text), header.m_Lines);
     header.SplitSections();
+    std::string sections;
+    for (const auto& [name, keys] : header.m_Sections) {
+      sections += (sections.empty() ? "[" : " [") + name + "]";
+      for (const auto& [key, value] : keys)
+        sections += (&value == &keys.begin()->second ? " " : "|") + key + "=" + value;
+    }
+    EXPECT_EQ(sections, expected) << text;
   }
-  using Section = CHeaderFile::Section;
-};
-
-TEST_F(SectionsTest, KeysAreLowerCaseAndValuesStayAsWritten) {
-  Split({"[Common Infos]", "DataFile=S01.EEG", "NumberOfChannels=32"});
-  EXPECT_EQ(header.m_Sections.at("common infos"), (Section{{"datafile", "S01.EEG"}, {"numberofchannels", "32"}}));
-}
-
-TEST_F(SectionsTest, CommentsBlanksAndLinesWithoutEqualsSetNoKey) {
-  Split({"before=section", "[Common Infos]", "; remark=1", " indented=1", "\ttab=1", "noequals", "", "x=1",
-         "=empty key is no letter"});
-  EXPECT_EQ(header.m_Sections.at("common infos"), (Section{{"x", "1"}}));
-  EXPECT_EQ(header.m_Sections.size(), 1u);
-}
-
-TEST_F(SectionsTest, BlanksAroundEqualsBelongToKeyAndValue) {
-  Split({"[A]", "Key = value", "b=1;remark", "c=x\ty", "d=", "e=a=b"});
-  EXPECT_EQ(header.m_Sections.at("a"), (Section{{"key ", " value"}, {"b", "1"}, {"c", "x"}, {"d", ""}, {"e", "a=b"}}));
-}
-
-TEST_F(SectionsTest, RepeatedKeysAndSectionsLetTheLaterValueWin) {
-  Split({"[A]", "k=1", "j=2", "[B]", "k=3", "[a]", "k=4"});
-  EXPECT_EQ(header.m_Sections.at("a"), (Section{{"k", "4"}, {"j", "2"}}));
-  EXPECT_EQ(header.m_Sections.at("b"), (Section{{"k", "3"}}));
-}
-
-TEST_F(SectionsTest, SectionLinesIgnoreTrailingTextAndLinesWithoutBracket) {
-  Split({"[A] trailing words", "k=1", "[B without bracket", "j=2"});
-  EXPECT_EQ(header.m_Sections.at("a"), (Section{{"k", "1"}, {"j", "2"}}));
-  EXPECT_EQ(header.m_Sections.size(), 1u);
-}
-
-TEST_F(SectionsTest, CommentSectionCollectsEveryLineUntilTheNextSection) {
-  Split({"[Comment]", "first", "", "; not a remark here", " indented", "key=value", "[broken", "[Other]", "k=1",
-         "[COMMENT]", "again"});
-  EXPECT_EQ(header.m_Sections.at("comment").at("comment"),
-            "first\n\n; not a remark here\n indented\nkey=value\nagain\n");
-  EXPECT_EQ(header.m_Sections.at("other"), (Section{{"k", "1"}}));
-}
-
-TEST_F(SectionsTest, TheIdentificationLineBelongsToNoSection) {
+  // The first line is the identification line, whatever it holds.
+  header = CHeaderFile();
   ReadHeaderLines(dir.Write("h.shdr", "[A]\r\nk=1"), header.m_Lines);
   header.SplitSections();
-  EXPECT_EQ(header.m_Sections.size(), 0u);
+  EXPECT_TRUE(header.m_Sections.empty());
 }
 
 }  // namespace

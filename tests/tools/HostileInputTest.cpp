@@ -63,26 +63,12 @@ TEST_F(HostileInputTest, DamagedRecordingsAndStores) {
   const Damage damages[] = {
       {"a header cut in a key", "r.shdr", header.substr(0, header.find("SamplingInterval") + 8)},
       {"a header of CR line ends", "r.shdr", crOnly},
-      {"a NUL in the header", "r.shdr", WithValue(header, "DataFile=", std::string("r.e\0eg", 6))},
       {"the most channels", "r.shdr", WithValue(header, "NumberOfChannels=", "2147483647")},
-      {"the longest segments", "r.shdr", WithValue(header, "SegmentDataPoints=", "2147483647")},
-      {"the most layers", "r.shdr", WithValue(header, "Layers=", "2147483647")},
       {"a data offset beyond the file", "r.shdr", WithValue(header, "DataOffset=", "2147483647")},
-      {"a number beyond any integer", "r.shdr", WithValue(header, "SamplingInterval=", "99999999999999999999")},
-      {"a coordinate of nan", "r.shdr", WithValue(header, "Ch1=1,90,", "nan")},
-      {"markers cut in a line", "r.vmrk", markers.substr(0, markers.find("Mk3") + 12)},
       {"a marker at the last position", "r.vmrk", WithValue(markers, "Mk3=Stimulus,S  1,", "2147483647,2147483647,2")},
-      {"a marker of a channel beyond the last", "r.vmrk", WithValue(markers, "Mk2=Time 0,,3", ",1,2147483647")},
-      {"a marker date of a huge year", "r.vmrk", WithValue(markers, "Mk1=New Segment,,1,1,0,", "99999999999999999999")},
-      {"data shorter than a data point", "r.eeg", data.substr(0, 5)},
-      {"no data", "r.eeg", ""},
-      {"a store cut after its header", "r.gdr", store.substr(0, 512)},
       {"a store cut in a sector", "r.gdr", store.substr(0, 600)},
       {"a store of flipped bytes", "r.gdr", flipped},
-      {"a store whose sector shift is 0xFFFF", "r.gdr", WithWord(store, 0x1C, 0xFFFFFFFE)},
       {"a store with the most FAT sectors", "r.gdr", WithWord(store, 0x2C, 0xFFFFFFFF)},
-      {"a store whose directory lies beyond it", "r.gdr", WithWord(store, 0x30, 0x7FFFFFFF)},
-      {"a store whose mini stream lies beyond it", "r.gdr", WithWord(store, 0x3C, 0x7FFFFFFF)},
   };
   for (const Damage& damage : damages) {
     dir.Write("r.shdr", header), dir.Write("r.vmrk", markers), dir.Write("r.eeg", data);
