@@ -13,12 +13,11 @@ import pytest
 import gdr
 
 GDR = os.environ["GDR_EXECUTABLE"]
-MAKE_RECORDING = os.environ["GDR_MAKE_RECORDING"]
-LAYOUTS = ["mux-int16", "vec-int16", "mux-float32", "mux-seg-int16", "packed12", "ascii"]
 
 
 def make(folder, layout, megabytes=1, channels=8):
-    subprocess.run([MAKE_RECORDING, str(folder), layout, layout, str(megabytes), str(channels)], check=True)
+    subprocess.run([os.environ["GDR_MAKE_RECORDING"], str(folder), layout, layout, str(megabytes), str(channels)],
+                   check=True)
     return str(folder / f"{layout}.shdr")
 
 
@@ -27,7 +26,7 @@ def gdr_read(source, *options):
     return numpy.frombuffer(out, numpy.float32)
 
 
-@pytest.mark.parametrize("layout", LAYOUTS)
+@pytest.mark.parametrize("layout", ["mux-int16", "vec-int16", "mux-float32", "mux-seg-int16", "packed12", "ascii"])
 def test_reads_what_gdr_reads(tmp_path, layout):
     header = make(tmp_path, layout)
     with gdr.open(header) as recording:
@@ -49,56 +48,45 @@ def test_layers_are_a_third_axis_and_a_store_reads_as_its_header(tmp_path):
         b"NumberOfChannels=2\r\nSamplingInterval=1000\r\n[Binary Infos]\r\nBinaryFormat=INT_16\r\n")
     gdr.import_recording(tmp_path / "layered.shdr", tmp_path / "layered.gdr")
     recording = gdr.open(str(tmp_path / "layered.gdr"))
-    assert (recording.n_values, recording.sfreq) == (3, 1000.0)
+    assert (recording.n_values, recording.sfreq, recording.read(1, 2, [1]).shape) == (3, 1000.0, (1, 1, 3))
     assert numpy.array_equal(recording.read(), values.reshape(5, 2, 3).astype(numpy.float32))
-    assert recording.read(1, 2, [1]).shape == (1, 1, 3)
 
 
 def test_errors_carry_the_message_and_code(tmp_path):
     (tmp_path / "other.shdr").write_bytes(b"Another format 1.0\r\n")
     recording = gdr.open(make(tmp_path, "mux-int16"))
-    points = recording.n_points
+    n = recording.n_points
+    outside = f"lies outside the recording's {n} data points"
     cases = [
-        (lambda: gdr.open(str(tmp_path / "missing.shdr")), "OpenRawFile failed: 0x8004100E (A file cannot be read or written.)", 0x8004100E),
-        (lambda: gdr.open(str(tmp_path / "other.shdr")),
-         f"not a header file of this format: {tmp_path / 'other.shdr'}", 0x00041001),
-        (lambda: recording.read(-1), f"start -1, stop {points} lies outside the recording's {points} data points",
-         gdr.E_INVALIDARG),
-        (lambda: recording.read(5, 4), f"start 5, stop 4 lies outside the recording's {points} data points",
-         gdr.E_INVALIDARG),
-        (lambda: recording.read(0, points + 1),
-         f"start 0, stop {points + 1} lies outside the recording's {points} data points", gdr.E_INVALIDARG),
-        (lambda: recording.read(0, 1, ["E2", "nope"]), "no channel nope (the recording has 8 channels)",
-         gdr.E_INVALIDARG),
+        (lambda: gdr.open(str(tmp_path / "missing.shdr")), 0x8004100E,
+         "OpenRawFile failed: 0x8004100E (A file cannot be read or written.)"),
+        (lambda: gdr.open(str(tmp_path / "other.shdr")), 0x00041001,
+         f"not a header file of this format: {tmp_path / 'other.shdr'}"),
+        *[(lambda a=a, b=b: recording.read(a, b), gdr.E_INVALIDARG, f"start {a}, stop {b} {outside}")
+          for a, b in [(-1, n), (5, 4), (0, n + 1)]],
+        (lambda: recording.read(0, 1, ["E2", "no"]), gdr.E_INVALIDARG, "no channel no (the recording has 8 channels)"),
+        (lambda: recording.to_edf(tmp_path / "out.txt"), gdr.E_INVALIDARG,
+         "the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)"),
     ]
-    for call, message, code in cases:
+    for call, code, message in cases:
         with pytest.raises(gdr.Error) as raised:
             call()
-        assert (str(raised.value), raised.value.code) == (message, code)
-        assert isinstance(raised.value, RuntimeError)
+        assert (str(raised.value), raised.value.code, isinstance(raised.value, RuntimeError)) == (message, code, True)
 
 
-def test_markers_as_objects_and_as_a_structured_array():
+def test_markers_and_an_edf_part_of_the_example(tmp_path):
     recording = gdr.open(os.path.join(os.environ["GDR_EXAMPLE_DIR"], "example.shdr"))
     first, blink = recording.markers[:2]
     assert (first.type, first.channel, first.date.tzinfo) == ("New Segment", -1, datetime.timezone.utc)
     assert (blink.type, blink.description, blink.position, blink.points, blink.channel, blink.date) == (
         "Comment", "Eye blink at Fp1, Fp2", 950, 100, 0, None)
     table = recording.markers_array()
-    assert len(table) == len(recording.markers)
-    assert list(table[1]) == ["Comment", "Eye blink at Fp1, Fp2", 950, 100, 0]
-    assert table.dtype["channel"] == numpy.int32
-
-
-def test_to_edf_writes_what_read_gives(tmp_path):
-    recording = gdr.open(make(tmp_path, "mux-float32"))
-    steps = recording.to_edf(tmp_path / "out.bdf", start=10, stop=2010, channels=["E2", 0])
-    assert len(steps) == 2 and 0 < max(steps) < 1e-3
-    data = (tmp_path / "out.bdf").read_bytes()
-    assert data[192:197] == b"BDF+C" and data[256:272] == b"E2              "
-    with pytest.raises(gdr.Error) as raised:
-        recording.to_edf(tmp_path / "out.txt")
-    assert str(raised.value) == "the output's format is not known: name it .edf or .bdf, or give the format (edf or bdf)"
+    assert (len(table), list(table[1]), table.dtype["channel"]) == (
+        len(recording.markers), ["Comment", "Eye blink at Fp1, Fp2", 950, 100, 0], numpy.int32)
+    steps = recording.to_edf(tmp_path / "out.bdf", start=10, stop=2010, channels=[recording.channel_names[1], 0])
+    assert steps == [recording.channels[1].resolution, recording.channels[0].resolution]
+    data = (tmp_path / "out.bdf").read_bytes()  # the format's name, and the first label
+    assert (data[192:197], data[256:272]) == (b"BDF+C", recording.channel_names[1].ljust(16).encode())
 
 
 REFERENCE = """

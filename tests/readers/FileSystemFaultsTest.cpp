@@ -2,14 +2,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <random>
 
-#include "header/HeaderCodes.h"
 #include "readers/AsciiReader.h"
-#include "readers/BinaryReader.h"
 #include "readers/ReaderTestSupport.h"
 #include "support/TempDir.h"
 
@@ -20,45 +17,30 @@ TEST(FileSystemFaults, AnOpenDataFileKeepsWritersOut) {
   TempDir dir;
   const std::string path = dir.Write("d.bin", std::string(80, '\1'));
   CBinaryReader reader;
-  ASSERT_EQ(reader.Open(path, 2, 0, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
+  ASSERT_EQ(Layout{.channels = 2}.Open(reader, path, 0), S_OK);
   std::error_code error;
   std::filesystem::resize_file(path, 6, error);
   EXPECT_TRUE(error);
   EXPECT_EQ(std::filesystem::file_size(path), 80u);
 }
 #else
-TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
-  TempDir dir;
-  std::string bytes;
-  for (int i = 0; i < 40; ++i) bytes += std::string({char(i + 1), 0});
-  const std::string path = dir.Write("d.bin", bytes);
-  CBinaryReader reader;
-  ASSERT_EQ(reader.Open(path, 2, 0, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
-  ASSERT_EQ(reader.GetDataPoints(), 20);
-  std::filesystem::resize_file(path, 6);  // three numbers are left
-  ReadResult read = ReadBlock(reader, 0, 3, nullptr, 6);
-  ASSERT_EQ(read.result, S_OK);
-  EXPECT_EQ(read.values, (std::vector<float>{1, 2, 3, 0, 0, 0}));
-  std::filesystem::remove(path);  // the open file stays readable until the reader closes it
-  read = ReadBlock(reader, 0, 2, nullptr, 4);
-  EXPECT_EQ(read.result, S_OK);
-  EXPECT_EQ(read.values[0], 1.0f);
-}
-
 // Pages that a shrinking file no longer has are never touched (they would fault): both orientations
-// read the bytes left and zeros beyond them.
-TEST(FileSystemFaults, ADataFileShrunkByPagesReadsAsZerosBeyondItsEnd) {
+// read the bytes left and zeros beyond them, also once the file is removed.
+TEST(FileSystemFaults, ADataFileThatShrinksOrVanishesReadsAsZerosBeyondItsEnd) {
   TempDir dir;
   std::string bytes;
   for (int i = 0; i < 6144; ++i) bytes += std::string({char(i % 100 + 1), 0});
   for (const bool multiplexed : {true, false}) {
+    const std::int32_t channels = multiplexed ? 2 : 1;  // a multiplexed row cut in the middle
     const std::string path = dir.Write("d.bin", bytes);
     CBinaryReader reader;
-    ASSERT_EQ(reader.Open(path, 1, 0, multiplexed, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
+    ASSERT_EQ((Layout{.multiplexed = multiplexed, .channels = channels}.Open(reader, path, 0)), S_OK);
     std::filesystem::resize_file(path, 4096);
-    const ReadResult read = ReadBlock(reader, 2046, 4, nullptr, 4);
-    ASSERT_EQ(read.result, S_OK);
-    EXPECT_EQ(read.values, (std::vector<float>{47, 48, 0, 0})) << multiplexed;
+    EXPECT_EQ(ReadBlock(reader, 2046 / channels, 4 / channels, nullptr, 4).values, (std::vector<float>{47, 48, 0, 0}));
+    std::filesystem::resize_file(path, 6);  // three numbers are left
+    EXPECT_EQ(ReadBlock(reader, 0, 4 / channels, nullptr, 4).values, (std::vector<float>{1, 2, 3, 0}));
+    std::filesystem::remove(path);  // the open file stays readable until the reader closes it
+    EXPECT_EQ(ReadBlock(reader, 0, 4 / channels, nullptr, 4).values, (std::vector<float>{1, 2, 3, 0}));
   }
 }
 
@@ -82,71 +64,52 @@ TEST(FileSystemFaults, AnAsciiFileShrunkByPagesKeepsTheTextLeft) {
 // A pseudo-file reports 0 bytes and delivers more: nothing past the size at Open is read.
 TEST(FileSystemFaults, NoBytePastTheSizeAtOpenIsRead) {
   CBinaryReader reader;
-  ASSERT_EQ(reader.Open("/proc/self/environ", 1, 64, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), S_OK);
+  ASSERT_EQ(Layout{.channels = 1}.Open(reader, "/proc/self/environ", 64), S_OK);
   EXPECT_EQ(ReadBlock(reader, 0, 64, nullptr, 64).values, std::vector<float>(64, 0.0f));
 }
 
-// Sets a file's modification time, so that a rewrite shows however coarse the clock is.
-void SetModified(const std::string& path, std::time_t seconds) {
-  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 TEST(FileSystemFaults, ADataFileRewrittenInPlaceReadsWithItsNewBytes) {
-  struct Layout {
-    const char* name;
-    std::int32_t format;
-    bool multiplexed;
-    std::int32_t segmentHeader, segmentPoints;
-  };
-  const Layout layouts[] = {
-      {"mux int16", FORMAT_INT_16, true, 0, 0},      {"vec int16", FORMAT_INT_16, false, 0, 0},
-      {"vec uint16", FORMAT_UINT_16, false, 0, 0},   {"vec float32", FORMAT_IEEE_FLOAT_32, false, 0, 0},
-      {"vec segmented", FORMAT_INT_16, false, 4, 8}, {"mux packed 12-bit", FORMAT_ATS_INT_12_PACKED, true, 0, 0}};
+  const Layout layouts[] = {{},
+                            {.multiplexed = false},
+                            {.format = FORMAT_UINT_16, .multiplexed = false},
+                            {.format = FORMAT_IEEE_FLOAT_32, .multiplexed = false},
+                            {.multiplexed = false, .headerSize = 4, .segmentPoints = 8},
+                            {.format = FORMAT_ATS_INT_12_PACKED}};
   TempDir dir;
+  const std::string path = dir.File("d.bin");
   std::mt19937 random(3);
-  auto randomBytes = [&] {
-    std::string bytes(4096, '\0');
-    for (char& c : bytes) c = char(random());
-    return bytes;
+  // Random bytes, the same number each time, with a modification time that shows however coarse the clock is.
+  auto rewrite = [&](std::time_t seconds) {
+    dir.Write("d.bin", Layout{.points = 700}.Write(random));
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   };
-  constexpr LONG kPoints = 64, kChannels = 4;
   for (const Layout& layout : layouts) {
-    const std::string path = dir.Write("d.bin", randomBytes());
-    SetModified(path, 1'000'000'000);
-    auto open = [&](CBinaryReader& reader) {
-      return reader.Open(path, kChannels, 0, layout.multiplexed, {}, false, 1, layout.format, 0, 0, false,
-                         layout.segmentHeader, layout.segmentPoints);
-    };
-    CBinaryReader reader;
-    ASSERT_EQ(open(reader), S_OK) << layout.name;
-    const ReadResult before = ReadBlock(reader, 0, kPoints, nullptr, kPoints * kChannels);
-    dir.Write("d.bin", randomBytes());  // the same file, the same size
-    SetModified(path, 1'000'000'001);
-    const ReadResult after = ReadBlock(reader, 0, kPoints, nullptr, kPoints * kChannels);
-    CBinaryReader fresh;
-    ASSERT_EQ(open(fresh), S_OK);
-    const ReadResult expected = ReadBlock(fresh, 0, kPoints, nullptr, kPoints * kChannels);
-    auto same = [](const ReadResult& a, const ReadResult& b) {
-      return std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(float)) == 0;
-    };
-    EXPECT_FALSE(same(before, expected)) << layout.name;
-    EXPECT_TRUE(same(after, expected)) << layout.name;
+    rewrite(1'000'000'000);
+    CBinaryReader reader, fresh;
+    ASSERT_EQ(layout.Open(reader, path, 0), S_OK);
+    const std::vector<float> before = ReadBlock(reader, 0, 64, nullptr, 192).values;
+    rewrite(1'000'000'001);
+    ASSERT_EQ(layout.Open(fresh, path, 0), S_OK);
+    const std::vector<float> expected = ReadBlock(fresh, 0, 64, nullptr, 192).values;
+    EXPECT_FALSE(SameBits(before, expected)) << layout.format;
+    EXPECT_TRUE(SameBits(ReadBlock(reader, 0, 64, nullptr, 192).values, expected)) << layout.format;
   }
 }
 #endif
 
-TEST(FileSystemFaults, AFolderIsNoDataFile) {
-  TempDir dir;
+// Neither reader opens the path, and each answers every later read with its refusal.
+void ExpectRefused(const std::string& path) {
   CBinaryReader binary;
-  EXPECT_EQ(binary.Open(dir.Path().string(), 2, 0, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0),
-            MakeResult(0x80041001));
+  EXPECT_EQ(Layout{.channels = 2}.Open(binary, path, 0), MakeResult(0x80041001));
   CASCIIReader ascii;
-  EXPECT_EQ(ascii.Open(dir.Path().string(), 2, 10, true, {}, false, 1, '.', 0, 0), MakeResult(0x8004100E));
+  EXPECT_EQ(ascii.Open(path, 2, 10, true, {}, false, 1, '.', 0, 0), MakeResult(0x8004100E));
+  EXPECT_EQ(ReadBlock(ascii, 0, 1, nullptr, 0).result, MakeResult(0x8004100E));
 }
 
-TEST(FileSystemFaults, AFileThatCannotBeOpenedIsRefused) {
+TEST(FileSystemFaults, AFolderOrAFileThatCannotBeOpenedIsRefused) {
   TempDir dir;
+  ExpectRefused(dir.Path().string());
   const std::string path = dir.Write("locked.bin", std::string(40, '\1'));
 #if defined(_WIN32)
   // Another opener that shares nothing.
@@ -160,10 +123,7 @@ TEST(FileSystemFaults, AFileThatCannotBeOpenedIsRefused) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   std::filesystem::permissions(path, std::filesystem::perms::none);
 #endif
-  CBinaryReader binary;
-  EXPECT_EQ(binary.Open(path, 2, 0, true, {}, false, 1, FORMAT_INT_16, 0, 0, false, 0, 0), MakeResult(0x80041001));
-  CASCIIReader ascii;
-  EXPECT_EQ(ascii.Open(path, 2, 10, true, {}, false, 1, '.', 0, 0), MakeResult(0x8004100E));
+  ExpectRefused(path);
 }
 
 }  // namespace
