@@ -348,11 +348,12 @@ void CBinaryReader::DecodeVec(LONG position, LONG count, float* block, const Sel
   // into whole cache lines of the rows.
   constexpr std::size_t kGroup = 16;
   const bool grouped = values == 1 && blockRow > 1;
-  // The block is filled a tile of points at a time: as many as keep a group's runs, or else the
-  // tile's rows and a channel's run, within a chunk. (A group's run read in pieces costs a restart of
-  // the processor's prefetching for each.)
-  const std::uint64_t tileBytes =
-      grouped ? kGroup * pointBytes : std::max<std::uint64_t>(blockRow * sizeof(float), pointBytes);
+  // The block is filled a tile of points at a time: as many as keep a group's runs within a chunk
+  // (a run read in pieces costs a restart of the processor's prefetching for each) and the runs of
+  // all selected channels, which their windows hold at once, within sixteen; or else the tile's rows
+  // and a channel's run within a chunk.
+  const std::uint64_t tileBytes = grouped ? std::max(kGroup, selection.count / kGroup) * pointBytes
+                                          : std::max<std::uint64_t>(blockRow * sizeof(float), pointBytes);
   const std::int64_t tilePoints = std::max<std::int64_t>(1, std::int64_t(kChunkBytes / tileBytes));
   for (std::int64_t first = 0; first < count; first += tilePoints) {
     const std::size_t points = std::size_t(std::min<std::int64_t>(tilePoints, count - first));
