@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -25,15 +26,18 @@ float Value(std::int64_t point, int channel) { return float(Stored(point, channe
 
 class RecordingTest : public ::testing::Test {
  protected:
-  // A multiplexed INT_16 recording of three channels with markers and a comment.
+  // A multiplexed INT_16 recording of three channels with markers and a comment. The data and marker
+  // files are written once: an open recording keeps writers out of its data file on Windows.
   std::string Header(const std::string& dataFile = "rec.eeg") {
-    std::vector<std::int16_t> samples;
-    for (std::int64_t p = 0; p < kPoints; ++p)
-      for (int c = 0; c < 3; ++c) samples.push_back(Stored(p, c));
-    dir.Write("rec.eeg", {reinterpret_cast<const char*>(samples.data()), samples.size() * 2});
-    dir.Write("rec.vmrk",
-              "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\n"
-              "Mk1=New Segment,,1,1,0,20261205103000250000\r\nMk2=Stimulus,S  1,501,20,2\r\n");
+    if (!std::filesystem::exists(dir.File("rec.eeg"))) {
+      std::vector<std::int16_t> samples;
+      for (std::int64_t p = 0; p < kPoints; ++p)
+        for (int c = 0; c < 3; ++c) samples.push_back(Stored(p, c));
+      dir.Write("rec.eeg", {reinterpret_cast<const char*>(samples.data()), samples.size() * 2});
+      dir.Write("rec.vmrk",
+                "Tarvo Sylvex Data Exchange Marker File, Version 1.0\r\n[Marker Infos]\r\n"
+                "Mk1=New Segment,,1,1,0,20261205103000250000\r\nMk2=Stimulus,S  1,501,20,2\r\n");
+    }
     return dir.Write("rec.shdr", HeaderText("[Common Infos]\nCodepage=UTF-8\nDataFile=" + dataFile +
                                             "\nMarkerFile=rec.vmrk\nDataFormat=BINARY\nNumberOfChannels=3\n"
                                             "SamplingInterval=2000\n[Binary Infos]\nBinaryFormat=INT_16\n"
