@@ -1,6 +1,6 @@
 #pragma once
-// The three line readers. Each reads the file at `path` whole into one buffer (ReadCompactText maps
-// it where it can) and keeps its lines, in file order, as the offsets where they start, so that a
+// The line readers. Each reads the file at `path` whole into one buffer (the compact ones map it
+// where they can) and keeps its lines, in file order, as the offsets where they start, so that a
 // line costs no copy of its bytes; a file that cannot be opened or read raises CFileException. No
 // content makes them fail.
 //
@@ -47,7 +47,6 @@ class TextLines {
   friend void ReadHeaderLines(std::string_view path, TextLines& lines);
   friend void ReadTextLines(std::string_view path, TextLines& lines);
   friend TextLines ReadCompactText(std::string_view path);
-  TextLines ReadCompactData(std::string_view path);
   friend TextLines ReadCompactData(std::string_view path);
 
   void ReadTerminated(std::string_view path, bool skipByteOrderMark);
