@@ -9,8 +9,6 @@
 
 namespace {
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-
 // The number of CR and LF bytes: no more lines than one more than these can come of a text.
 std::size_t CountLineEnds(const char* begin, const char* end) {
   return std::size_t(std::count(begin, end, '\r') + std::count(begin, end, '\n'));

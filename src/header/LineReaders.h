@@ -54,6 +54,8 @@ class TextLines {
   void Append(std::size_t start);
   std::size_t Start(std::size_t index) const;
 
+  static bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
   struct Mapping;  // the file, held open, and its view
   // Maps the file at `path` as the text; false where it cannot.
   bool Map(std::string_view path);
@@ -83,7 +85,6 @@ void TextLines::ForEachCompactLine(Visit&& visit) const {
     const void* found = std::memchr(from, c, std::size_t(end - from));
     return found ? static_cast<const char*>(found) : end;
   };
-  auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
   const char* nextCr = next(begin, '\r');
   const char* nextLf = next(begin, '\n');
   const char* lineStart = begin;
@@ -93,7 +94,7 @@ void TextLines::ForEachCompactLine(Visit&& visit) const {
     if (lineEnd == end) return;
     // A run of CR and LF ends one line.
     lineStart = lineEnd;
-    while (lineStart < end && isLineEnd(*lineStart)) ++lineStart;
+    while (lineStart < end && IsLineEnd(*lineStart)) ++lineStart;
     if (nextCr < lineStart) nextCr = next(lineStart, '\r');
     if (nextLf < lineStart) nextLf = next(lineStart, '\n');
   }

@@ -188,6 +188,14 @@ std::uint64_t CBinaryReader::RowPosition(std::int64_t row) const {
 
 namespace {
 
+#if defined(__x86_64__)
+// Whether the processor has 256-bit integer vectors, for the loops compiled for them.
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
 // All channels: each row's numbers in order, each times its own scale.
 template <typename Number>
 [[gnu::always_inline]] inline void ScaleRowsBody(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes,
@@ -209,8 +217,7 @@ void ScaleRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBy
                const float* scales) {
 #if defined(__x86_64__)
   // The same loop compiled for 256-bit vectors, where the processor has them.
-  static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide) return ScaleRowsWide<Number>(rows, rowCount, rowBytes, out, numbers, scales);
+  if (HasAvx2()) return ScaleRowsWide<Number>(rows, rowCount, rowBytes, out, numbers, scales);
 #endif
   ScaleRowsBody<Number>(rows, rowCount, rowBytes, out, numbers, scales);
 }
@@ -242,8 +249,7 @@ __attribute__((target("avx2"))) void ScaleRunWide(const std::uint8_t* numbers, s
 template <typename Number>
 void ScaleRun(const std::uint8_t* numbers, std::size_t count, float scale, float* out) {
 #if defined(__x86_64__)
-  static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide) return ScaleRunWide<Number>(numbers, count, scale, out);
+  if (HasAvx2()) return ScaleRunWide<Number>(numbers, count, scale, out);
 #endif
   ScaleRunBody<Number>(numbers, count, scale, out);
 }
@@ -386,8 +392,7 @@ template <typename Number>
 void CBinaryReader::InterleaveGroup(const std::uint8_t* const* runs, const float* scales, std::size_t channels,
                                     std::size_t points, float* out, std::size_t outStride) {
 #if defined(__x86_64__)
-  static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide) return InterleaveScaled<Number>(runs, scales, channels, points, out, outStride);
+  if (HasAvx2()) return InterleaveScaled<Number>(runs, scales, channels, points, out, outStride);
 #endif
   // Elsewhere each run decoded on its own, then the runs interleaved.
   m_Unpacked.Resize(channels * points);
