@@ -1,5 +1,6 @@
 #include "platform/ComRuntime.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -10,8 +11,14 @@
 #include "platform/Module.h"
 #include "platform/Registry.h"
 
+// Blocks larger than the first-level cache start on a cache line, so that rows of whole lines stay
+// whole: a vectorized window decoded into a block 16 bytes off a line took half as long again.
+// Smaller ones come from the allocator's quicker path.
 void* CoTaskMemAlloc(std::size_t size) {
-  void* memory = std::malloc(size == 0 ? 1 : size);
+  constexpr std::size_t kLine = 64, kLarge = 64 * 1024;
+  void* memory = size < kLarge             ? std::malloc(size == 0 ? 1 : size)
+                 : size > SIZE_MAX - kLine ? nullptr
+                                           : std::aligned_alloc(kLine, (size + kLine - 1) / kLine * kLine);
   AdviseLargeBuffer(memory, size);
   return memory;
 }
