@@ -435,19 +435,25 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
   const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kUnpackedBytes / (sizeof(float) * rowNumbers)));
   for (std::int64_t first = position; first < end; first += chunkRows) {
     const std::int64_t rows = std::min(chunkRows, end - first);
-    const float* numbers = UnpackNumbers(Int128(first) * rowNumbers, std::size_t(Int128(rows) * rowNumbers));
-    DecodeRows<numbers::Float32>(
-        reinterpret_cast<const std::uint8_t*>(numbers), std::size_t(rows), std::size_t(rowNumbers) * sizeof(float),
-        block + std::size_t(first - position) * blockRow, selection.count, values, offsets, m_Scales.Data());
+    // All channels are unpacked into the block itself and scaled there, while still in the cache.
+    float* into = block + std::size_t(first - position) * blockRow;
+    const float* numbers =
+        UnpackNumbers(Int128(first) * rowNumbers, std::size_t(Int128(rows) * rowNumbers), offsets ? nullptr : into);
+    DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(numbers), std::size_t(rows),
+                                 std::size_t(rowNumbers) * sizeof(float), into, selection.count, values, offsets,
+                                 m_Scales.Data());
   }
 }
 
-const float* CBinaryReader::UnpackNumbers(Int128 first, std::size_t numbers) {
+const float* CBinaryReader::UnpackNumbers(Int128 first, std::size_t numbers, float* into) {
   // Number g starts at bit 12 g, so byte 3g/2 (rounded down) holds its start.
   const Int128 firstByte = 3 * first / 2;
   const std::uint8_t* bytes = Fetch(ToFilePosition(m_Layout.m_DataOffset + firstByte),
                                     std::size_t((3 * (first + Int128(numbers)) + 1) / 2 - firstByte));
-  m_Unpacked.Resize(numbers);
-  m_pfnUnpack(bytes, first % 2 != 0, numbers, m_Unpacked.Data());
-  return m_Unpacked.Data();
+  if (!into) {
+    m_Unpacked.Resize(numbers);
+    into = m_Unpacked.Data();
+  }
+  m_pfnUnpack(bytes, first % 2 != 0, numbers, into);
+  return into;
 }

@@ -56,8 +56,9 @@ class CBinaryReader : public CIntervalReader {
   void InterleaveGroup(const std::uint8_t* const* runs, const float* scales, std::size_t channels, std::size_t points,
                        float* out, std::size_t outStride);
   void DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection);
-  // Unpacks packed numbers first to first + numbers − 1 (counted from the data offset) into m_Unpacked.
-  const float* UnpackNumbers(Int128 first, std::size_t numbers);
+  // Unpacks packed numbers first to first + numbers − 1 (counted from the data offset) into `into`,
+  // else into m_Unpacked.
+  const float* UnpackNumbers(Int128 first, std::size_t numbers, float* into = nullptr);
   // Offsets (in numbers within a row of N × V numbers) and scales of the selected channels.
   void PlanSelection(const Selection& selection);
   // File position of a multiplexed row.
