@@ -71,41 +71,10 @@ DecimalSyntax ScanDecimal(std::string_view text, char decimalSymbol) {
   return s;
 }
 
-// A mantissa below 2^53 with at most 19 decimals, divided by 10^decimals: two exact doubles, so the
-// one rounding of the division is the correct one.
-double ExactQuotient(std::uint64_t mantissa, std::size_t decimals, bool negative) {
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-  const double value = double(mantissa) / kPowers[decimals];
-  return negative ? -value : value;
-}
-
 // Plain decimals ("-123.45") of up to 19 digits, as scanned.
 bool ReadPlainDecimal(std::string_view text, const DecimalSyntax& s, double& value) {
   if (s.end != s.mantissaEnd || s.digits > 19 || s.digitsValue >= (std::uint64_t(1) << 53)) return false;
-  value = ExactQuotient(s.digitsValue, s.decimals, text[0] == '-');
-  return true;
-}
-
-// A whole text of at most 16 characters that is a plain decimal, the bulk of ASCII data, in one pass:
-// every character a digit but a sign in front and one point. Three times as quick as the scan.
-bool ReadShortDecimal(std::string_view text, char decimalSymbol, double& value) {
-  const std::size_t n = text.size();
-  if (n == 0 || n > 16) return false;
-  const std::size_t first = text[0] == '-' || text[0] == '+' ? 1 : 0;
-  std::size_t point = n;
-  std::uint64_t mantissa = 0;
-  for (std::size_t i = first; i < n; ++i) {
-    const unsigned digit = unsigned(text[i] - '0');
-    if (digit < 10)
-      mantissa = mantissa * 10 + digit;
-    else if (point == n && (text[i] == '.' || text[i] == decimalSymbol))
-      point = i;
-    else
-      return false;
-  }
-  if (n - first == (point == n ? 0 : 1) || mantissa >= (std::uint64_t(1) << 53)) return false;
-  value = ExactQuotient(mantissa, point == n ? 0 : n - point - 1, text[0] == '-');
+  value = cnumbers_detail::ExactQuotient(s.digitsValue, s.decimals, text[0] == '-');
   return true;
 }
 
@@ -139,11 +108,7 @@ std::int32_t StrToLong(const char* text, const char** end) {
   return static_cast<std::int32_t>(value);
 }
 
-double ReadDecimal(std::string_view text, char decimalSymbol, std::size_t* used) {
-  if (double value = 0.0; ReadShortDecimal(text, decimalSymbol, value)) {
-    if (used) *used = text.size();
-    return value;
-  }
+double cnumbers_detail::ReadScannedDecimal(std::string_view text, char decimalSymbol, std::size_t* used) {
   const DecimalSyntax s = ScanDecimal(text, decimalSymbol);
   if (used) *used = s.end;
   if (s.end == 0) return 0.0;
@@ -165,12 +130,4 @@ double ReadDecimal(std::string_view text, char decimalSymbol, std::size_t* used)
 double StrToDouble(std::string_view text) {
   const std::size_t start = text.find_first_not_of(" \t\n\v\f\r");
   return start == std::string_view::npos ? 0.0 : ReadDecimal(text.substr(start));
-}
-
-float ToFloat32(double value) {
-  // Halfway between the largest float and 2^128: from there on, rounding to nearest gives infinity.
-  constexpr double kLimit = 0x1.ffffffp127;
-  if (value >= kLimit) return std::numeric_limits<float>::infinity();
-  if (value <= -kLimit) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
 }
