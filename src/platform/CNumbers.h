@@ -28,7 +28,7 @@ float ToFloat32(double value);
 namespace cnumbers_detail {
 
 // A mantissa below 2^53 with at most 19 decimals, divided by 10^decimals: two exact doubles, so the
-// one rounding of the division is the correct one.
+// one rounding of the division is the correct one (as is the conversion of any mantissa alone).
 inline double ExactQuotient(std::uint64_t mantissa, std::size_t decimals, bool negative) {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                                        1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
@@ -38,6 +38,7 @@ inline double ExactQuotient(std::uint64_t mantissa, std::size_t decimals, bool n
 
 // A whole text of at most 16 characters that is a plain decimal, the bulk of ASCII data, in one pass:
 // every character a digit but a sign in front and one point. Three times as quick as the full scan.
+// A mantissa of 2^53 or more has 16 digits here and no decimals, and converts with one rounding.
 inline bool ReadShortDecimal(std::string_view text, char decimalSymbol, double& value) {
   const std::size_t n = text.size();
   if (n == 0 || n > 16) return false;
@@ -53,7 +54,7 @@ inline bool ReadShortDecimal(std::string_view text, char decimalSymbol, double& 
     else
       return false;
   }
-  if (n - first == (point == n ? 0 : 1) || mantissa >= (std::uint64_t(1) << 53)) return false;
+  if (n - first == (point == n ? 0 : 1)) return false;  // no digit
   value = ExactQuotient(mantissa, point == n ? 0 : n - point - 1, text[0] == '-');
   return true;
 }
