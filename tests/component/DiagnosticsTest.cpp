@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <functional>
 
 #include "component/ComponentTestSupport.h"
@@ -11,23 +9,16 @@
 
 namespace {
 
-// What the last-resort message box leaves on stderr: this platform writes it there. The Windows
-// build shows the system's message box, which returns at once under Wine without a desktop.
+// What the last-resort message box leaves on stderr, and the system's text for E_FAIL. This platform
+// writes the box there and has a copy of the Windows text; the Windows build shows the system's box,
+// which returns at once under Wine without a desktop, and asks the system for the text (Wine has its own).
 #if defined(_WIN32)
 constexpr const char* kMessageBoxOutput = "";
+const std::string kUnspecifiedError = _com_error(E_FAIL).ErrorMessage();
 #else
 constexpr const char* kMessageBoxOutput = "Error: Sylvex Toolbox is not correct installed\n";
+const std::string kUnspecifiedError = "Unspecified error";
 #endif
-
-// The system's text for E_FAIL: this platform's copy of the Windows text; the Windows build asks the
-// system (Wine has a text of its own).
-std::string UnspecifiedErrorText() {
-#if defined(_WIN32)
-  return _com_error(E_FAIL).ErrorMessage();
-#else
-  return "Unspecified error";
-#endif
-}
 
 template <typename Exception>
 std::function<HRESULT()> Throwing(Exception exception) {
@@ -48,7 +39,7 @@ TEST(GuardTest, ExceptionsMapToTheirCodesAndSomeAreShown) {
       {Throwing(std::ios_base::failure("stream")), MakeResult(0x8004100E), ""},
       {Throwing(std::bad_alloc()), MakeResult(0x8007000E), ""},
       {Throwing(42), MakeResult(0x8000FFFF), ""},
-      {Throwing(_com_error(E_FAIL)), MakeResult(0x80041003), UnspecifiedErrorText()},
+      {Throwing(_com_error(E_FAIL)), MakeResult(0x80041003), kUnspecifiedError},
       {Throwing(_com_error(MakeResult(0x80040205))), MakeResult(0x80041003), "IDispatch error #5"},
       {Throwing(_com_error(MakeResult(0x8007FFFF))), MakeResult(0x80041003), "Unknown error 0x8007FFFF"},
       {Throwing(_com_error(E_FAIL, OLESTR("Gr\u00F6\u00DFe \u4E2D"))), MakeResult(0x80041003),
@@ -60,7 +51,7 @@ TEST(GuardTest, ExceptionsMapToTheirCodesAndSomeAreShown) {
   };
   HostDoubles host;
   for (const Row& row : rows) {
-    host.Restart();
+    host.Clear();
     EXPECT_EQ(Guarded(row.body), row.code) << row.shown;
     EXPECT_EQ(host.Messages(), row.shown.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.shown});
   }
@@ -72,15 +63,14 @@ TEST(DisplayError, WithoutTheMessageServiceAMessageBoxSaysTheHostIsMissing) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kMessageBoxOutput);
   // The same when the service cannot be made; the next message makes a new one.
   HostDoubles host;
-  host.Recorder().FailCall("Create", 1, REGDB_E_CLASSNOTREG);
+  host.FailCall("Create", 1, REGDB_E_CLASSNOTREG);
   testing::internal::CaptureStderr();
   DisplayError("text");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kMessageBoxOutput);
   EXPECT_TRUE(host.Messages().empty());
   DisplayError("text");
   EXPECT_EQ(host.Messages(), std::vector<std::string>{"text"});
-  EXPECT_EQ(host.Recorder().CallsOf("Create"),
-            (std::vector<std::string>{"Create(IHostMessages)", "Create(IHostMessages)"}));
+  EXPECT_EQ(host.CallsOf("Create"), (std::vector<std::string>{"Create(Messages)", "Create(Messages)"}));
 }
 
 class DebugLogTest : public ::testing::Test {

@@ -3,32 +3,10 @@
 // module too, so that the test can make one allocation fail.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "contract/ReaderIdentity.h"
 #include "platform/ComPtr.h"
 #include "platform/Module.h"
-
-namespace {
-
-std::atomic<bool> g_FailNextAllocation{false};
-
-void* Allocate(std::size_t size) {
-  if (g_FailNextAllocation.exchange(false)) throw std::bad_alloc();
-  if (void* memory = std::malloc(size ? size : 1)) return memory;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -38,13 +16,13 @@ TEST(ModuleOutOfMemory, TheFirstClassObjectRequestAnswersACode) {
   using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
   const auto getClassObject = GetProcAddressAs<GetClassObject>(module, "DllGetClassObject");
   ComPtr<IClassFactory> factory;
-  g_FailNextAllocation = true;
+  FailNextAllocation();
   EXPECT_EQ(getClassObject(CLSID_GenericDataReader, IidOf<IClassFactory>(), factory.ReceiveVoid()), E_OUTOFMEMORY);
   EXPECT_FALSE(factory);
   // The next request makes the factory, and its CreateInstance answers a code too.
   ASSERT_EQ(getClassObject(CLSID_GenericDataReader, IidOf<IClassFactory>(), factory.ReceiveVoid()), S_OK);
   ComPtr<IUnknown> reader;
-  g_FailNextAllocation = true;
+  FailNextAllocation();
   EXPECT_EQ(factory->CreateInstance(nullptr, IidOf<IUnknown>(), reader.ReceiveVoid()), E_OUTOFMEMORY);
 }
 

@@ -1,16 +1,12 @@
-#include <filesystem>
-
 #include "component/ComponentTestSupport.h"
 #include "contract/ReaderIdentity.h"
 #include "host/PropertyStore.h"
 #include "host/StoreContents.h"
-#include "platform/ComRuntime.h"
 
 namespace {
 
 class ReaderObjectTest : public ComponentTest {
  protected:
-  std::string Log() const { return log.Text(); }
   DebugLogFile log;
   // A fresh reader object that opened `header`.
   static ComPtr<IEEGRawFileReader> Opened(const std::string& header) {
@@ -19,7 +15,7 @@ class ReaderObjectTest : public ComponentTest {
     EXPECT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
     return reader;
   }
-  static ComPtr<IEEGData> NewData() { return As<IEEGData>(NewReader()); }
+  static ComPtr<IEEGData> NewData() { return NewReader<IEEGData>(); }
   // Imports the recording at `header` into `storage` on a fresh reader object.
   static void Import(const std::string& header, IStorage* storage) {
     ASSERT_EQ(Opened(header)->CreateStorageEntries(storage, 0), S_OK);
@@ -67,26 +63,21 @@ TEST_F(ReaderObjectTest, BeforeLoadingThereIsNoDataButVersionsAnswer) {
   ComPtr<IEEGData> data = NewData();
   ComPtr<IHostPropertyWriter> properties;
   EXPECT_EQ(data->GetProperties(properties.Receive()), E_FAIL);
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(log.Text(), "");
   float* block = reinterpret_cast<float*>(1);
-  EXPECT_EQ((std::vector<HRESULT>{data->GetData(0, 1, &block, nullptr, 0), data->Operation4(1, 2, 3, 4),
-                                  data->Operation7(1, 2)}),
-            (std::vector<HRESULT>(3, E_FAIL)));
-  EXPECT_EQ(block, nullptr);
   LONG value = 5;
-  EXPECT_EQ(data->Operation8(&value), S_OK);
+  EXPECT_EQ((std::vector<HRESULT>{data->GetData(0, 1, &block, nullptr, 0), data->Operation4(1, 2, 3, 4),
+                                  data->Operation7(1, 2), data->Operation8(&value)}),
+            (std::vector<HRESULT>{E_FAIL, E_FAIL, E_FAIL, S_OK}));
+  EXPECT_EQ(block, nullptr);
   EXPECT_EQ(value, 0);
-
   ComPtr<ISylvexVersion> version;
   ASSERT_EQ(data.As(version), S_OK);
-  ASSERT_EQ(version->GetVersion(&value), S_OK);
-  EXPECT_EQ(value, 1200503);
   char* text = nullptr;
-  ASSERT_EQ(version->GetVersionText(&text), S_OK);
+  EXPECT_EQ(version->GetVersion(&value) | version->GetVersionText(&text), S_OK);
+  EXPECT_EQ(value, 1200503);
   EXPECT_STREQ(text, "");
   CoTaskMemFree(text);
-  ComPtr<IClassFactory> none;
-  EXPECT_EQ(data.As(none), E_NOINTERFACE);
 }
 
 TEST_F(ReaderObjectTest, AnOpenedRecordingsStorageEntriesHoldTheirExactBytes) {
@@ -98,25 +89,28 @@ TEST_F(ReaderObjectTest, AnOpenedRecordingsStorageEntriesHoldTheirExactBytes) {
   LONG opened = 0;
   EXPECT_EQ(reader->OpenRawFile(header.c_str(), &opened), S_OK);
   EXPECT_EQ(opened, 1);
-  EXPECT_EQ(Log(), "GenericDataReader > OpenRawFile: " + header + "\n");
+  EXPECT_EQ(log.Text(), "GenericDataReader > OpenRawFile: " + header + "\n");
   const ComPtr<IStorage> storage = NewStorage();
-  ASSERT_EQ(reader->CreateStorageEntries(storage.Get(), 0), S_OK);
+  CallRecorder calls;
+  ASSERT_EQ(reader->CreateStorageEntries(MakeRecordingStorage(calls, storage).Get(), 0), S_OK);
+  EXPECT_EQ(calls.CallsOf("Storage."),
+            (std::vector<std::string>{"Storage.CreateStream(HostMarkers)", "Storage.CreateStream(HostProperties)",
+                                      "Storage.CreateStream(RecordingInfos)", "Storage.CreateStream(RecordingInfosW)",
+                                      "Storage.CreateStream(InternalData)", "Storage.CreateStream(HeaderPath)",
+                                      "Storage.CreateStream(DataPath)", "Storage.CreateStream(Name)",
+                                      "Storage.SetClass(" + GuidToString(CLSID_GenericDataReader) + ")"}));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfos")), std::string("Hello", 6));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("RecordingInfosW")), std::string("H\0e\0l\0l\0o\0\0\0", 12));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), header + std::string(1, '\0'));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("DataPath")), Resolved("rec.eeg") + std::string(1, '\0'));
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("Name")), std::string("Raw Data", 9));
-  CLSID stored{};
-  ASSERT_EQ(ReadClassStg(storage.Get(), &stored), S_OK);
-  EXPECT_EQ(stored, CLSID_GenericDataReader);
-  const std::string internal = StreamBytes(storage.Get(), OLESTR("InternalData"));
-  const std::optional<PropertyStore> bag = Decode(internal);
+  const std::optional<PropertyStore> bag = Decode(StreamBytes(storage.Get(), OLESTR("InternalData")));
   ASSERT_TRUE(bag);
   EXPECT_EQ(bag->Size(), 43u);  // the count, 32 resolutions, tags 2 to 11
   EXPECT_EQ(*bag->Find(0, 0), (PropertyStore::Bytes{32, 0, 0, 0}));
   EXPECT_EQ(*bag->Find(3, 0), (PropertyStore::Bytes{2, 0, 0, 0}));  // INT_16
   EXPECT_EQ(bag->Find(4, 0)->size(), 1u);
-  EXPECT_NE(Log().find("GenericDataReader > CreateStorageEntries: " + header + "\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("GenericDataReader > CreateStorageEntries: " + header + "\n"), std::string::npos);
   EXPECT_EQ(host.LivingObjects(), 0);
 
   // The next header opened replaces the first. Without a comment there are no comment streams;
@@ -130,41 +124,25 @@ TEST_F(ReaderObjectTest, AnOpenedRecordingsStorageEntriesHoldTheirExactBytes) {
   EXPECT_EQ(StreamBytes(storage.Get(), OLESTR("HeaderPath")), plain + std::string(1, '\0'));
 }
 
-TEST_F(ReaderObjectTest, StorageCallsInOrderAndFailuresStopTheRest) {
+// Each storage or host call of an import or a load, made to fail in turn, ends it with its code; only
+// the host's own writing of its properties is not examined.
+TEST_F(ReaderObjectTest, AFailingCallEndsImportAndLoadWithItsCode) {
   const std::string header = WriteBinaryRecording(2, "", "[Comment]\r\nHi\r\n");
-  CallRecorder storageCalls;
-  {
-    const ComPtr<IStorage> storage = MakeRecordingStorage(storageCalls, NewStorage());
-    Import(header, storage.Get());
-  }
-  std::vector<std::string> creates = storageCalls.CallsOf("Storage.");
-  EXPECT_EQ(creates,
-            (std::vector<std::string>{
-                "Storage.CreateStream(HostMarkers, 0x1012)", "Storage.CreateStream(HostProperties, 0x1012)",
-                "Storage.CreateStream(RecordingInfos, 0x1012)", "Storage.CreateStream(RecordingInfosW, 0x1012)",
-                "Storage.CreateStream(InternalData, 0x1012)", "Storage.CreateStream(HeaderPath, 0x1012)",
-                "Storage.CreateStream(DataPath, 0x1012)", "Storage.CreateStream(Name, 0x1012)",
-                "Storage.SetClass(" + GuidToString(CLSID_GenericDataReader) + ")"}));
-  EXPECT_EQ(storageCalls.CallsOf("Stream.Write(Name")[0], "Stream.Write(Name, 9 bytes)");
-
-  const std::pair<std::string, int> failures[] = {
-      {"Storage.CreateStream", 6}, {"Stream.Write", 3}, {"Storage.SetClass", 1}};
-  for (const auto& [operation, n] : failures) {
-    CallRecorder calls;
-    calls.FailCall(operation, n, MakeResult(0x80030070));
-    const ComPtr<IStorage> real = NewStorage();
-    EXPECT_EQ(Opened(header)->CreateStorageEntries(MakeRecordingStorage(calls, real).Get(), 0), MakeResult(0x80030070))
-        << operation;
-    EXPECT_EQ(calls.Calls().back().substr(0, operation.size()), operation);
-    EXPECT_TRUE(host.Messages().empty());
-    if (operation != "Storage.SetClass") {
-      EXPECT_EQ(StreamBytes(real.Get(), OLESTR("Name")), "<none>");
-    }
-  }
-  // A host call fails the same way; 0x80041010 is answered as 0x00041000.
-  host.Recorder().Clear();
-  host.Recorder().FailCall("PropertyWriter.SetProperty", 1, MakeResult(0x80041010));
-  EXPECT_EQ(Opened(header)->CreateStorageEntries(NewStorage().Get(), 0), MakeResult(0x00041000));
+  const auto import = [&](IStorage* storage) { return Opened(header)->CreateStorageEntries(storage, 0); };
+  CallRecorder calls;
+  EXPECT_EQ(IgnoredFailures(calls, [&] { return import(MakeRecordingStorage(calls, NewStorage()).Get()); }),
+            (std::vector<std::string>{"Storage.CreateStream(HostProperties)", "HostProperties.Write(222)"}));
+  EXPECT_EQ(IgnoredFailures(host, [&] { return import(NewStorage().Get()); }),
+            (std::vector<std::string>{"PropertyWriter.Finish()", "PropertyWriter.Close()"}));
+  const ComPtr<IStorage> storage = NewStorage();
+  Import(header, storage.Get());
+  const auto load = [&](IStorage* from) { return NewData()->LoadFromStorage(from, 0); };
+  EXPECT_EQ(IgnoredFailures(calls, [&] { return load(MakeRecordingStorage(calls, storage).Get()); }),
+            std::vector<std::string>{});
+  EXPECT_EQ(IgnoredFailures(host, [&] { return load(storage.Get()); }), std::vector<std::string>{});
+  // 0x80041010 is answered as 0x00041000.
+  host.FailCall("PropertyWriter.SetProperty", 1, MakeResult(0x80041010));
+  EXPECT_EQ(import(NewStorage().Get()), MakeResult(0x00041000));
 }
 
 TEST_F(ReaderObjectTest, ARecordingOpensAgainOnAFreshObject) {
@@ -181,11 +159,11 @@ TEST_F(ReaderObjectTest, ARecordingOpensAgainOnAFreshObject) {
   std::vector<float> expected;  // points 2 to 6 of the recording's samples, i * 37 - 500, channel 2 halved
   for (int i = 6; i < 21; ++i) expected.push_back(float(i * 37 - 500) * (i % 3 == 1 ? 0.5f : 1.0f));
   EXPECT_EQ(Data(*data, 2, 5, 15), expected);
-  EXPECT_NE(Log().find("GenericDataReader > GetData: 2, 5\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("GenericDataReader > GetData: 2, 5\n"), std::string::npos);
 
   ComPtr<IHostPropertyWriter> properties;
   ASSERT_EQ(data->GetProperties(properties.Receive()), S_OK);
-  EXPECT_NE(Log().find("GenericDataReader > GetProperties\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("GenericDataReader > GetProperties\n"), std::string::npos);
   // Loading again releases the earlier host data object first.
   properties.Reset();
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
@@ -236,10 +214,10 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
     properties->Set(5, 0, row.unit);
     const PropertyStore::Bytes encoded = properties->Encode();
     Store(storage.Get(), OLESTR("HostProperties"), {reinterpret_cast<const char*>(encoded.data()), encoded.size()});
-    host.Recorder().Clear();
+    host.Clear();
     data = NewData();
     ASSERT_EQ(data->LoadFromStorage(storage.Get(), 7), row.loaded) << int(row.unit[0]);
-    EXPECT_EQ(host.Recorder().CallsOf("HostData.LoadFromStorage")[0], "HostData.LoadFromStorage(storage, 7)");
+    EXPECT_EQ(host.CallsOf("HostData.LoadFromStorage")[0], "HostData.LoadFromStorage(storage, 7)");
     if (row.loaded != S_OK) continue;
     ComPtr<IHostPropertyWriter> loaded;
     ASSERT_EQ(data->GetProperties(loaded.Receive()), S_OK);
@@ -257,30 +235,8 @@ TEST_F(ReaderObjectTest, StoredPropertiesAndInternalDataChooseTheReader) {
   data = NewData();
   ASSERT_EQ(data->LoadFromStorage(storage.Get(), 0), S_OK);
   EXPECT_EQ(Data(*data, 0, 2, 4), (std::vector<float>{1, 2, 3, 4}));
-
-  // A failing host data object: its code.
-  host.Recorder().Clear();
-  host.Recorder().FailCall("HostData.LoadFromStorage", 1, STG_E_FILENOTFOUND);
-  EXPECT_EQ(NewData()->LoadFromStorage(storage.Get(), 0), STG_E_FILENOTFOUND);
   const ComPtr<IStorage> empty = NewStorage();
   EXPECT_EQ(NewData()->LoadFromStorage(empty.Get(), 0), STG_E_FILENOTFOUND);
-}
-
-// Each storage call of a load, made to fail in turn, ends it with its code.
-TEST_F(ReaderObjectTest, AFailingStorageCallEndsTheLoadWithItsCode) {
-  const ComPtr<IStorage> storage = NewStorage();
-  Import(WriteBinaryRecording(2), storage.Get());
-  CallRecorder calls;
-  ASSERT_EQ(NewData()->LoadFromStorage(MakeRecordingStorage(calls, storage).Get(), 0), S_OK);
-  EXPECT_EQ(calls.Calls().size(), 8u);  // DataPath, HostProperties and InternalData: opened, then read
-  std::map<std::string, int> seen;
-  for (const std::string& call : calls.Calls()) {
-    const std::string operation = call.substr(0, call.find('('));
-    CallRecorder failing;
-    failing.FailCall(operation, ++seen[operation], STG_E_READFAULT);
-    EXPECT_EQ(NewData()->LoadFromStorage(MakeRecordingStorage(failing, storage).Get(), 0), STG_E_READFAULT) << call;
-    EXPECT_EQ(failing.Calls().back(), call);
-  }
 }
 
 }  // namespace

@@ -2,22 +2,16 @@
 
 #include <concepts>
 #include <cstdio>
-#include <functional>
-#include <optional>
+#include <tuple>
 
 #include "contract/HostInterfaces.h"
 #include "host/HostData.h"
 #include "host/HostToolbox.h"
-#include "platform/ComRuntime.h"
+#include "platform/ComObject.h"
 
-void CallRecorder::FailCall(std::string operation, int n, HRESULT code) {
-  m_Failures[{std::move(operation), n}] = code;
-}
-
-HRESULT CallRecorder::Record(std::string_view operation, std::string arguments) {
-  m_Calls.push_back(std::string(operation) + "(" + arguments + ")");
-  const int n = ++m_Counts[std::string(operation)];
-  const auto planned = m_Failures.find({std::string(operation), n});
+HRESULT CallRecorder::Record(const std::string& operation, const std::string& arguments) {
+  m_Calls.push_back(operation + "(" + arguments + ")");
+  const auto planned = m_Failures.find({operation, ++m_Counts[operation]});
   return planned == m_Failures.end() ? S_OK : planned->second;
 }
 
@@ -28,34 +22,17 @@ std::vector<std::string> CallRecorder::CallsOf(std::string_view prefix) const {
   return calls;
 }
 
-void CallRecorder::Clear() {
-  m_Calls.clear();
-  m_Counts.clear();
-}
-
 namespace {
 
 int g_LivingObjects = 0;
-int g_OleAtToolboxRelease = -1;
-
-// Counts the host objects that are alive.
-struct Living {
-  Living() { ++g_LivingObjects; }
-  ~Living() { --g_LivingObjects; }
-  Living(const Living&) = delete;
-  Living& operator=(const Living&) = delete;
-};
-
-struct Shared {
-  std::shared_ptr<CallRecorder> recorder;
-  std::shared_ptr<std::vector<std::string>> messages;
-};
+int g_OleAtLastRelease = -1;
 
 struct Bytes {
   const void* data;
   ULONG size;
 };
 
+// An argument as a recorded call shows it; output places show nothing.
 template <std::integral Integer>
 std::string Format(Integer value) {
   return std::to_string(value);
@@ -66,266 +43,327 @@ std::string Format(double value) {
   return text;
 }
 std::string Format(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
-std::string Format(const IStorage* storage) { return storage ? "storage" : "null"; }
+std::string Format(const OLECHAR* name) { return std::string(name, name + std::char_traits<OLECHAR>::length(name)); }
+std::string Format(IStorage* storage) { return storage ? "storage" : "null"; }
+std::string Format(const GUID& guid) { return GuidToString(guid); }
 std::string Format(Bytes bytes) {
-  if (!bytes.data) return "null, " + std::to_string(bytes.size);
   std::string text;
   for (ULONG i = 0; i < bytes.size; ++i) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02x", static_cast<const unsigned char*>(bytes.data)[i]);
-    text += (i ? " " : "") + std::string(hex);
+    const unsigned byte = static_cast<const unsigned char*>(bytes.data)[i];
+    text += std::string(i ? " " : "") + "0123456789abcdef"[byte / 16] + "0123456789abcdef"[byte % 16];
   }
   return "[" + text + "]";
+}
+template <typename Place>
+std::string Format(Place*) {
+  return "";
 }
 
 template <typename... Values>
 std::string Args(const Values&... values) {
   std::string text;
-  ((text += (text.empty() ? "" : ", ") + Format(values)), ...);
+  for (const std::string& shown : {std::string(), Format(values)...})
+    if (!shown.empty()) text += (text.empty() ? "" : ", ") + shown;
   return text;
 }
 
-// A part that records each call before it hands the call on to the real host object; the operations
-// the component never calls answer E_NOTIMPL.
+// The names that recorded calls give the host's interfaces.
+std::string NameOf(REFIID iid) {
+  static const std::pair<IID, const char*> kNames[] = {{IidOf<IHostMessages>(), "Messages"},
+                                                       {IidOf<IHostRegistration>(), "Registration"},
+                                                       {IidOf<IHostPropertyWriter>(), "PropertyWriter"},
+                                                       {IidOf<IHostPropertyBag>(), "PropertyBag"},
+                                                       {IidOf<IHostMarkerWriter>(), "MarkerWriter"},
+                                                       {IidOf<IHostConverter>(), "Converter"},
+                                                       {IidOf<IEEGData>(), "HostData"}};
+  for (const auto& [known, name] : kNames)
+    if (iid == known) return name;
+  return GuidToString(iid);
+}
+
+// Records each call as "Name.Operation(arguments)" and hands it on to the real object, unless a
+// failure is planned for it.
 template <typename Interface>
-class Recording : public ComPart<Interface> {
+class Forwarder {
  public:
-  Recording(IUnknown& owner, Shared shared, const ComPtr<IUnknown>& real, std::string name)
-      : ComPart<Interface>(owner), m_Shared(std::move(shared)), m_Name(std::move(name)) {
-    real.As(m_Real);
+  Forwarder(CallRecorder& recorder, std::string name, IUnknown* real) : m_Recorder(recorder), m_Name(std::move(name)) {
+    real->QueryInterface(IidOf<Interface>(), m_Real.ReceiveVoid());
   }
 
  protected:
-  HRESULT Call(std::string_view operation, std::string arguments, const std::function<HRESULT()>& forward) {
-    const HRESULT planned = m_Shared.recorder->Record(m_Name + "." + std::string(operation), std::move(arguments));
-    return planned != S_OK ? planned : forward();
+  using I = Interface;
+  template <typename Call>
+  HRESULT Record(const std::string& operation, const std::string& arguments, Call call) {
+    const HRESULT planned = m_Recorder.Record(m_Name + "." + operation, arguments);
+    return planned != S_OK ? planned : call();
   }
-  // Records the call with its arguments as they are and hands it on to the real object's `Method`.
-  template <auto Method, typename... Arguments>
-  HRESULT Forward(std::string_view operation, Arguments... arguments) {
-    return Call(operation, Args(arguments...), [&] { return (Real()->*Method)(arguments...); });
+  // The call recorded with its arguments as they are.
+  template <auto Operation, typename... Arguments>
+  HRESULT Forward(const std::string& operation, Arguments... arguments) {
+    return Record(operation, Args(arguments...), [&] { return (m_Real.Get()->*Operation)(arguments...); });
   }
-  Interface* Real() const { return m_Real.Get(); }
-  Shared m_Shared;
 
- private:
+  CallRecorder& m_Recorder;
   std::string m_Name;
   ComPtr<Interface> m_Real;
 };
 
-class Messages final : public Recording<IHostMessages> {
+// What each part of a double is made with: the double, the recorder and the real host object.
+using Making = std::tuple<IUnknown&, CallRecorder&, IUnknown*>;
+
+// One interface of a host object's double.
+template <typename Interface>
+class Part : public ComPart<Interface>, protected Forwarder<Interface> {
  public:
-  using Recording::Recording;
+  explicit Part(const Making& making)
+      : ComPart<Interface>(std::get<0>(making)),
+        Forwarder<Interface>(std::get<1>(making), NameOf(IidOf<Interface>()), std::get<2>(making)) {}
+};
+
+// The operations the component never calls answer E_NOTIMPL.
+class Messages : public Part<IHostMessages> {
+ public:
+  using Part::Part;
   HRESULT SetOwnerWindow(void*) override { return E_NOTIMPL; }
   HRESULT ShowMessage(const char* text) override {
-    return Call("ShowMessage", Args(text), [&] {
-      m_Shared.messages->push_back(text ? text : "");
-      return S_OK;
-    });
+    return Record("ShowMessage", Args(text), [] { return S_OK; });
   }
 };
 
-class Registration final : public Recording<IHostRegistration> {
+class Registration : public Part<IHostRegistration> {
  public:
-  using Recording::Recording;
+  using Part::Part;
   HRESULT Open() override { return E_NOTIMPL; }
   HRESULT RegisterComponent(const char* path, HKEY* key, REFCLSID clsid, const char* description) override {
-    return Call("RegisterComponent", Args(path, GuidToString(clsid).c_str(), description),
-                [&] { return Real()->RegisterComponent(path, key, clsid, description); });
+    return Forward<&I::RegisterComponent>("RegisterComponent", path, key, clsid, description);
   }
   HRESULT RegisterCategory(const char*, const char*) override { return E_NOTIMPL; }
   HRESULT RegisterClass(REFCLSID clsid, HINSTANCE module, const char* progId) override {
-    return Call("RegisterClass", Args(GuidToString(clsid).c_str(), progId),
-                [&] { return Real()->RegisterClass(clsid, module, progId); });
+    return Forward<&I::RegisterClass>("RegisterClass", clsid, module, progId);
   }
   HRESULT FindComponent(const char*, CLSID*) override { return E_NOTIMPL; }
   HRESULT EnumComponents(const char*, CLSID*, ULONG*) override { return E_NOTIMPL; }
   HRESULT UnregisterCategory(const char*) override { return E_NOTIMPL; }
   HRESULT Close() override { return E_NOTIMPL; }
   HRESULT UnregisterComponent(const char* path, REFCLSID clsid) override {
-    return Call("UnregisterComponent", Args(path, GuidToString(clsid).c_str()),
-                [&] { return Real()->UnregisterComponent(path, clsid); });
+    return Forward<&I::UnregisterComponent>("UnregisterComponent", path, clsid);
   }
-  HRESULT UnregisterClass(REFCLSID clsid) override {
-    return Call("UnregisterClass", Args(GuidToString(clsid).c_str()), [&] { return Real()->UnregisterClass(clsid); });
-  }
+  HRESULT UnregisterClass(REFCLSID clsid) override { return Forward<&I::UnregisterClass>("UnregisterClass", clsid); }
 };
 
-class PropertyWriter final : public Recording<IHostPropertyWriter> {
+class PropertyWriter : public Part<IHostPropertyWriter> {
  public:
-  using Recording::Recording;
-  HRESULT Attach(IStorage* storage) override { return Forward<&IHostPropertyWriter::Attach>("Attach", storage); }
-  HRESULT Finish() override { return Forward<&IHostPropertyWriter::Finish>("Finish"); }
+  using Part::Part;
+  HRESULT Attach(IStorage* storage) override { return Forward<&I::Attach>("Attach", storage); }
+  HRESULT Finish() override { return Forward<&I::Finish>("Finish"); }
   HRESULT GetProperty(ULONG, ULONG, BYTE**, ULONG*) override { return E_NOTIMPL; }
   HRESULT SetProperty(ULONG tag, ULONG index, const void* data, ULONG size) override {
-    return Call("SetProperty", Args(tag, index, Bytes{data, size}),
-                [&] { return Real()->SetProperty(tag, index, data, size); });
+    return Record("SetProperty", Args(tag, index, Bytes{data, size}),
+                  [&] { return m_Real->SetProperty(tag, index, data, size); });
   }
   HRESULT RemoveProperty(ULONG, ULONG) override { return E_NOTIMPL; }
-  HRESULT Close() override { return Forward<&IHostPropertyWriter::Close>("Close"); }
+  HRESULT Close() override { return Forward<&I::Close>("Close"); }
 };
 
-class PropertyBag final : public Recording<IHostPropertyBag> {
+class PropertyBag : public Part<IHostPropertyBag> {
  public:
-  using Recording::Recording;
+  using Part::Part;
   HRESULT Reset(const BYTE* data, ULONG size) override {
-    return Call("Reset", Args(Bytes{data, size}), [&] { return Real()->Reset(data, size); });
+    return Record("Reset", Args(Bytes{data, size}), [&] { return m_Real->Reset(data, size); });
   }
   HRESULT SaveToMemory(BYTE** data, ULONG* size) override {
-    return Call("SaveToMemory", "", [&] { return Real()->SaveToMemory(data, size); });
+    return Forward<&I::SaveToMemory>("SaveToMemory", data, size);
   }
   HRESULT SetProperty(ULONG tag, ULONG index, const void* data, ULONG size) override {
-    return Call("SetProperty", Args(tag, index, Bytes{data, size}),
-                [&] { return Real()->SetProperty(tag, index, data, size); });
+    return Record("SetProperty", Args(tag, index, Bytes{data, size}),
+                  [&] { return m_Real->SetProperty(tag, index, data, size); });
   }
   HRESULT GetProperty(ULONG tag, ULONG index, BYTE** data, ULONG* size) override {
-    return Call("GetProperty", Args(tag, index), [&] { return Real()->GetProperty(tag, index, data, size); });
+    return Forward<&I::GetProperty>("GetProperty", tag, index, data, size);
   }
 };
 
-class MarkerWriter final : public Recording<IHostMarkerWriter> {
+class MarkerWriter : public Part<IHostMarkerWriter> {
  public:
-  using Recording::Recording;
-  HRESULT Attach(IStorage* storage) override { return Forward<&IHostMarkerWriter::Attach>("Attach", storage); }
+  using Part::Part;
+  HRESULT Attach(IStorage* storage) override { return Forward<&I::Attach>("Attach", storage); }
   HRESULT BeginMarker(LONG position, LONG points) override {
-    return Forward<&IHostMarkerWriter::BeginMarker>("BeginMarker", position, points);
+    return Forward<&I::BeginMarker>("BeginMarker", position, points);
   }
-  HRESULT SetType(const char* type) override { return Forward<&IHostMarkerWriter::SetType>("SetType", type); }
-  HRESULT SetDate(double date) override { return Forward<&IHostMarkerWriter::SetDate>("SetDate", date); }
-  HRESULT SetDescription(const char* text) override {
-    return Forward<&IHostMarkerWriter::SetDescription>("SetDescription", text);
-  }
-  HRESULT SetChannel(LONG channel) override { return Forward<&IHostMarkerWriter::SetChannel>("SetChannel", channel); }
-  HRESULT SetFlag() override { return Forward<&IHostMarkerWriter::SetFlag>("SetFlag"); }
-  HRESULT AddMarker() override { return Forward<&IHostMarkerWriter::AddMarker>("AddMarker"); }
-  HRESULT Commit() override { return Forward<&IHostMarkerWriter::Commit>("Commit"); }
+  HRESULT SetType(const char* type) override { return Forward<&I::SetType>("SetType", type); }
+  HRESULT SetDate(double date) override { return Forward<&I::SetDate>("SetDate", date); }
+  HRESULT SetDescription(const char* text) override { return Forward<&I::SetDescription>("SetDescription", text); }
+  HRESULT SetChannel(LONG channel) override { return Forward<&I::SetChannel>("SetChannel", channel); }
+  HRESULT SetFlag() override { return Forward<&I::SetFlag>("SetFlag"); }
+  HRESULT AddMarker() override { return Forward<&I::AddMarker>("AddMarker"); }
+  HRESULT Commit() override { return Forward<&I::Commit>("Commit"); }
 };
 
-class Converter final : public Recording<IHostConverter> {
+class Converter : public Part<IHostConverter> {
  public:
-  using Recording::Recording;
+  using Part::Part;
   HRESULT ValueToDate(double, LONG*, LONG*, LONG*) override { return E_NOTIMPL; }
   HRESULT DateToValue(LONG year, LONG month, LONG day, LONG hour, LONG minute, LONG second, LONG microsecond,
                       double* value) override {
-    return Call("DateToValue", Args(year, month, day, hour, minute, second, microsecond),
-                [&] { return Real()->DateToValue(year, month, day, hour, minute, second, microsecond, value); });
+    return Forward<&I::DateToValue>("DateToValue", year, month, day, hour, minute, second, microsecond, value);
   }
   HRESULT LookupCoordinates(const char* label, float coordinates[3]) override {
-    return Call("LookupCoordinates", Args(label), [&] { return Real()->LookupCoordinates(label, coordinates); });
+    return Forward<&I::LookupCoordinates>("LookupCoordinates", label, coordinates);
   }
   HRESULT ConvertLabel(const char* label, char** converted) override {
-    return Call("ConvertLabel", Args(label), [&] { return Real()->ConvertLabel(label, converted); });
+    return Forward<&I::ConvertLabel>("ConvertLabel", label, converted);
   }
 };
 
-class Toolbox final : public ComObject<IUnknown> {
+class HostData : public Part<IEEGData> {
  public:
-  Toolbox(const Shared& shared, const ComPtr<IUnknown>& real)
-      : m_Messages(*this, shared, real, "Messages"),
-        m_Registration(*this, shared, real, "Registration"),
-        m_PropertyWriter(*this, shared, real, "PropertyWriter"),
-        m_PropertyBag(*this, shared, real, "PropertyBag"),
-        m_MarkerWriter(*this, shared, real, "MarkerWriter"),
-        m_Converter(*this, shared, real, "Converter") {}
+  using Part::Part;
+  HRESULT LoadFromStorage(IStorage* storage, LONG option) override {
+    return Forward<&I::LoadFromStorage>("LoadFromStorage", storage, option);
+  }
+  HRESULT GetProperties(IHostPropertyWriter** properties) override {
+    return Forward<&I::GetProperties>("GetProperties", properties);
+  }
+  HRESULT GetData(LONG, LONG, float**, const LONG*, LONG) override { return E_NOTIMPL; }
+  HRESULT Operation4(LONG, LONG, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT Operation5(LONG) override { return E_NOTIMPL; }
+  HRESULT Operation6(LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT Operation7(LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT Operation8(LONG*) override { return E_NOTIMPL; }
+};
+
+// A host object made of recording parts around a real one, counted while it lives.
+template <typename... Parts>
+class Double final : public ComObject<IUnknown> {
+ public:
+  Double(CallRecorder& recorder, IUnknown* real)
+      : m_Parts((void(sizeof(Parts)), Making{*this, recorder, real})...) {  // one for each part
+    ++g_LivingObjects;
+  }
+  ~Double() override {
+    --g_LivingObjects;
 #if !defined(_WIN32)
-  ~Toolbox() override { g_OleAtToolboxRelease = OleInitializeCount(); }
+    g_OleAtLastRelease = OleInitializeCount();
 #endif
+  }
 
  protected:
   void* FindInterface(REFIID iid) override {
-    return FindPart(iid, m_Messages, m_Registration, m_PropertyWriter, m_PropertyBag, m_MarkerWriter, m_Converter);
+    return std::apply([&](auto&... parts) { return FindPart(iid, parts...); }, m_Parts);
   }
 
  private:
-  Living m_Living;
-  Messages m_Messages;
-  Registration m_Registration;
-  PropertyWriter m_PropertyWriter;
-  PropertyBag m_PropertyBag;
-  MarkerWriter m_MarkerWriter;
-  Converter m_Converter;
+  std::tuple<Parts...> m_Parts;
 };
 
-class HostData final : public ComObject<IEEGData> {
- public:
-  explicit HostData(Shared shared) : m_Shared(std::move(shared)), m_Real(MakeCom<IEEGData, CHostData>()) {}
-  HRESULT LoadFromStorage(IStorage* storage, LONG option) override {
-    return Call("LoadFromStorage", Args(storage, option), [&] { return m_Real->LoadFromStorage(storage, option); });
-  }
-  HRESULT GetProperties(IHostPropertyWriter** properties) override {
-    return Call("GetProperties", "", [&] { return m_Real->GetProperties(properties); });
-  }
-  HRESULT GetData(LONG, LONG, float**, const LONG*, LONG) override { return E_NOTIMPL; }
-  HRESULT Operation4(LONG a, LONG b, LONG c, LONG d) override { return m_Real->Operation4(a, b, c, d); }
-  HRESULT Operation5(LONG a) override { return m_Real->Operation5(a); }
-  HRESULT Operation6(LONG a, LONG b) override { return m_Real->Operation6(a, b); }
-  HRESULT Operation7(LONG a, LONG b) override { return m_Real->Operation7(a, b); }
-  HRESULT Operation8(LONG*) override { return E_NOTIMPL; }
-
- private:
-  HRESULT Call(std::string_view operation, std::string arguments, const std::function<HRESULT()>& forward) {
-    const HRESULT planned = m_Shared.recorder->Record("HostData." + std::string(operation), std::move(arguments));
-    return planned != S_OK ? planned : forward();
-  }
-  Living m_Living;
-  Shared m_Shared;
-  ComPtr<IEEGData> m_Real;
-};
-
-std::string InterfaceName(REFIID iid) {
-  if (iid == IidOf<IUnknown>()) return "IUnknown";
-  if (iid == IidOf<IHostMessages>()) return "IHostMessages";
-  if (iid == IidOf<IHostRegistration>()) return "IHostRegistration";
-  if (iid == IidOf<IHostPropertyWriter>()) return "IHostPropertyWriter";
-  if (iid == IidOf<IHostPropertyBag>()) return "IHostPropertyBag";
-  if (iid == IidOf<IHostMarkerWriter>()) return "IHostMarkerWriter";
-  if (iid == IidOf<IHostConverter>()) return "IHostConverter";
-  if (iid == IidOf<IEEGData>()) return "IEEGData";
-  return GuidToString(iid);
-}
-
-// Makes the doubles; the creation itself is recorded and can be made to fail.
+// Makes the doubles of a class; the creation is recorded and can be made to fail.
+template <typename Made, typename Real>
 class Factory final : public ComObject<IClassFactory> {
  public:
-  Factory(Shared shared, bool makesData) : m_Shared(std::move(shared)), m_MakesData(makesData) {}
-  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    const HRESULT planned = m_Shared.recorder->Record("Create", InterfaceName(iid));
+  explicit Factory(CallRecorder& recorder) : m_Recorder(recorder) {}
+  HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    const HRESULT planned = m_Recorder.Record("Create", NameOf(iid));
     if (planned != S_OK) return planned;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    ComPtr<IUnknown> made = m_MakesData ? MakeCom<IUnknown, HostData>(m_Shared)
-                                        : MakeCom<IUnknown, Toolbox>(m_Shared, MakeCom<IUnknown, CHostToolbox>());
-    return made->QueryInterface(iid, object);
+    return MakeCom<IUnknown, Made>(m_Recorder, MakeCom<IUnknown, Real>().Get())->QueryInterface(iid, object);
   }
   HRESULT LockServer(BOOL) override { return S_OK; }
 
  private:
-  Shared m_Shared;
-  bool m_MakesData;
+  CallRecorder& m_Recorder;
+};
+
+using Toolbox = Double<Messages, Registration, PropertyWriter, PropertyBag, MarkerWriter, Converter>;
+
+class RecordingStream final : public ComObject<IStream>, Forwarder<IStream> {
+ public:
+  using Forwarder::Forwarder;
+  HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
+    return Forward<&I::Read>("Read", buffer, count, read);
+  }
+  HRESULT Write(const void* buffer, ULONG count, ULONG* written) override {
+    return Forward<&I::Write>("Write", buffer, count, written);
+  }
+  HRESULT Stat(STATSTG* status, DWORD flags) override { return Forward<&I::Stat>("Stat", status, flags); }
+  HRESULT Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  HRESULT SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+  HRESULT CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  HRESULT Commit(DWORD) override { return E_NOTIMPL; }
+  HRESULT Revert() override { return E_NOTIMPL; }
+  HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  HRESULT Clone(IStream**) override { return E_NOTIMPL; }
+};
+
+// Each stream it opens or creates is handed out as a recording stream named after itself.
+class RecordingStorage final : public ComObject<IStorage>, Forwarder<IStorage> {
+ public:
+  using Forwarder::Forwarder;
+  HRESULT CreateStream(LPCOLESTR name, DWORD mode, DWORD r1, DWORD r2, IStream** stream) override {
+    return Opened(Record("CreateStream", Args(name), [&] { return m_Real->CreateStream(name, mode, r1, r2, stream); }),
+                  name, stream);
+  }
+  HRESULT OpenStream(LPCOLESTR name, void* r1, DWORD mode, DWORD r2, IStream** stream) override {
+    return Opened(Record("OpenStream", Args(name), [&] { return m_Real->OpenStream(name, r1, mode, r2, stream); }),
+                  name, stream);
+  }
+  HRESULT CreateStorage(LPCOLESTR, DWORD, DWORD, DWORD, IStorage**) override { return E_NOTIMPL; }
+  HRESULT OpenStorage(LPCOLESTR, IStorage*, DWORD, SNB, DWORD, IStorage**) override { return E_NOTIMPL; }
+  HRESULT CopyTo(DWORD, const IID*, SNB, IStorage*) override { return E_NOTIMPL; }
+  HRESULT MoveElementTo(LPCOLESTR, IStorage*, LPCOLESTR, DWORD) override { return E_NOTIMPL; }
+  HRESULT Commit(DWORD) override { return E_NOTIMPL; }
+  HRESULT Revert() override { return E_NOTIMPL; }
+  HRESULT EnumElements(DWORD, void*, DWORD, IEnumSTATSTG**) override { return E_NOTIMPL; }
+  HRESULT DestroyElement(LPCOLESTR) override { return E_NOTIMPL; }
+  HRESULT RenameElement(LPCOLESTR, LPCOLESTR) override { return E_NOTIMPL; }
+  HRESULT SetElementTimes(LPCOLESTR, const FILETIME*, const FILETIME*, const FILETIME*) override { return E_NOTIMPL; }
+  HRESULT SetClass(REFCLSID clsid) override { return Forward<&I::SetClass>("SetClass", clsid); }
+  HRESULT SetStateBits(DWORD, DWORD) override { return E_NOTIMPL; }
+  HRESULT Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+
+ private:
+  HRESULT Opened(HRESULT result, LPCOLESTR name, IStream** stream) {
+    if (SUCCEEDED(result))
+      *stream =
+          MakeCom<IStream, RecordingStream>(m_Recorder, Format(name), ComPtr<IStream>::Attach(*stream).Get()).Detach();
+    return result;
+  }
 };
 
 }  // namespace
 
-HostDoubles::HostDoubles()
-    : m_Recorder(std::make_shared<CallRecorder>()), m_Messages(std::make_shared<std::vector<std::string>>()) {
-  const Shared shared{m_Recorder, m_Messages};
-  ComPtr<IClassFactory> toolbox = MakeCom<IClassFactory, Factory>(shared, false);
-  ComPtr<IClassFactory> data = MakeCom<IClassFactory, Factory>(shared, true);
-  CoRegisterClassObject(CLSID_HostToolbox, toolbox.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_ToolboxCookie);
-  CoRegisterClassObject(CLSID_HostData, data.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_DataCookie);
+HostDoubles::HostDoubles() {
+  CoRegisterClassObject(CLSID_HostToolbox, MakeCom<IClassFactory, Factory<Toolbox, CHostToolbox>>(*this).Get(),
+                        CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_ToolboxCookie);
+  CoRegisterClassObject(CLSID_HostData, MakeCom<IClassFactory, Factory<Double<HostData>, CHostData>>(*this).Get(),
+                        CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_DataCookie);
 }
-
-void HostDoubles::Restart() {
-  *m_Recorder = CallRecorder();
-  m_Messages->clear();
-}
-
-int HostDoubles::LivingObjects() const { return g_LivingObjects; }
-
-int HostDoubles::OleAtToolboxRelease() const { return g_OleAtToolboxRelease; }
 
 HostDoubles::~HostDoubles() {
   CoRevokeClassObject(m_DataCookie);
   CoRevokeClassObject(m_ToolboxCookie);
+}
+
+std::vector<std::string> HostDoubles::Messages() const {
+  std::vector<std::string> texts;
+  for (const std::string& call : CallsOf("Messages.ShowMessage(\"")) texts.push_back(call.substr(22, call.size() - 24));
+  return texts;
+}
+
+int HostDoubles::LivingObjects() { return g_LivingObjects; }
+
+int HostDoubles::OleAtLastRelease() { return g_OleAtLastRelease; }
+
+ComPtr<IStorage> MakeRecordingStorage(CallRecorder& recorder, ComPtr<IStorage> real) {
+  return MakeCom<IStorage, RecordingStorage>(recorder, "Storage", real.Get());
+}
+
+std::string StreamBytes(IStorage* storage, LPCOLESTR name) {
+  ComPtr<IStream> stream;
+  if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Receive())))
+    return "<none>";
+  std::string bytes;
+  char chunk[4096];
+  ULONG read = 0;
+  while (SUCCEEDED(stream->Read(chunk, sizeof chunk, &read)) && read > 0) bytes.append(chunk, read);
+  return bytes;
 }

@@ -51,10 +51,7 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   ComPtr<IHostPropertyBag> other = CreateToolbox<IHostPropertyBag>();
   ASSERT_EQ(other->Reset(encoded.data(), ULONG(encoded.size())), S_OK);
   ASSERT_EQ(other->GetProperty(1, 1, &data, &size), S_OK);
-  const std::vector<std::uint8_t> value = TakeTaskBytes(data, size);
-  float read = 0;
-  std::memcpy(&read, value.data(), 4);
-  EXPECT_EQ(read, 0.5f);
+  EXPECT_EQ(TakeTaskBytes(data, size), (std::vector<std::uint8_t>{0, 0, 0, 0x3F}));  // 0.5f
   EXPECT_EQ(other->GetProperty(1, 0, &data, &size), S_FALSE);
   EXPECT_EQ(data, nullptr);
   EXPECT_EQ(other->GetProperty(0x04030201, 0, &data, &size), S_OK);
@@ -62,17 +59,19 @@ TEST_F(HostTest, TheBagEncodingRoundTripsAndRefusesDamagedBytes) {
   EXPECT_EQ(other->GetProperty(1, 1, &data, nullptr), E_POINTER);
   EXPECT_EQ(other->SaveToMemory(&data, nullptr), E_POINTER);
 
-  for (std::size_t cut : {std::size_t(1), std::size_t(11), encoded.size() - 1}) {
+  std::vector<std::uint8_t> twice = encoded;
+  twice.insert(twice.end(), encoded.begin(), encoded.begin() + 16);  // the first entry again
+  const std::vector<std::uint8_t> damaged[] = {{encoded.begin(), encoded.begin() + 1},
+                                               {encoded.begin(), encoded.begin() + 11},
+                                               {encoded.begin(), encoded.end() - 1},
+                                               twice,
+                                               {1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}};
+  for (const std::vector<std::uint8_t>& bytes : damaged) {
     ASSERT_EQ(other->Reset(encoded.data(), ULONG(encoded.size())), S_OK);
-    EXPECT_EQ(other->Reset(encoded.data(), ULONG(cut)), E_INVALID_DATA) << cut;
+    EXPECT_EQ(other->Reset(bytes.data(), ULONG(bytes.size())), E_INVALID_DATA) << bytes.size();
     other->SaveToMemory(&data, &size);
     EXPECT_EQ(TakeTaskBytes(data, size).size(), 0u) << "a refused buffer leaves the bag empty";
   }
-  std::vector<std::uint8_t> twice = encoded;
-  twice.insert(twice.end(), encoded.begin(), encoded.begin() + 16);  // the first entry again
-  EXPECT_EQ(other->Reset(twice.data(), ULONG(twice.size())), E_INVALID_DATA);
-  std::vector<std::uint8_t> huge = {1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(other->Reset(huge.data(), ULONG(huge.size())), E_INVALID_DATA);
   EXPECT_EQ(other->Reset(nullptr, 0), S_OK);
 }
 
@@ -110,14 +109,14 @@ TEST_F(HostTest, DatesAreOleAutomationDays) {
   double value = 0;
   ASSERT_EQ(converter->DateToValue(2024, 2, 29, 23, 59, 59, 999999, &value), S_OK);
   EXPECT_NEAR((value - 45351.0) * 86400.0, 86399.999999, 1e-5);  // the microseconds survive
+  // A stored date is read back as a time only within the years 100 to 9999.
+  EXPECT_EQ((std::array<bool, 4>{bool(OleDateToTime(-657435.5)), bool(OleDateToTime(-657435.0)),
+                                 bool(OleDateToTime(2958465.9)), bool(OleDateToTime(2958466.0))}),
+            (std::array<bool, 4>{false, true, true, false}));
 }
 
-TEST_F(HostTest, LabelsAndElectrodePositionsMirroredAcrossTheMidline) {
+TEST_F(HostTest, ElectrodePositionsMirroredAcrossTheMidline) {
   ComPtr<IHostConverter> converter = CreateToolbox<IHostConverter>();
-  char* label = nullptr;
-  ASSERT_EQ(converter->ConvertLabel("Fp1", &label), S_OK);
-  EXPECT_STREQ(label, "Fp1");
-  CoTaskMemFree(label);
   float unknown[3] = {9, 9, 9};
   ASSERT_EQ(converter->LookupCoordinates("Unknown", unknown), S_OK);
   EXPECT_EQ(unknown[0] + unknown[1] + unknown[2], 0.0f);
@@ -149,12 +148,14 @@ TEST_F(HostTest, PropertiesStoredByTheWriterComeBackThroughTheHostData) {
   ASSERT_EQ(CreateMemoryStorage(storage.Receive()), S_OK);
   {
     ComPtr<IHostPropertyWriter> writer = CreateToolbox<IHostPropertyWriter>();
+    EXPECT_EQ(writer->Finish(), E_UNEXPECTED);  // nothing attached
     ASSERT_EQ(writer->Attach(storage.Get()), S_OK);
     const std::int32_t channels = 32;
     ASSERT_EQ(writer->SetProperty(1, 0, &channels, 4), S_OK);
     ASSERT_EQ(writer->SetProperty(4, 31, "desc", 4), S_OK);
+    EXPECT_EQ(writer->RemoveProperty(4, 31), S_OK);
+    EXPECT_EQ(writer->RemoveProperty(4, 31), S_FALSE);
     ASSERT_EQ(writer->Finish(), S_OK);
-    ASSERT_EQ(writer->Close(), S_OK);
   }
   ComPtr<IEEGData> data;
   ASSERT_EQ(CoCreateInstance(CLSID_HostData, nullptr, CLSCTX_ALL, IidOf<IEEGData>(), data.ReceiveVoid()), S_OK);
@@ -166,14 +167,7 @@ TEST_F(HostTest, PropertiesStoredByTheWriterComeBackThroughTheHostData) {
   ULONG size = 0;
   ASSERT_EQ(properties->GetProperty(1, 0, &bytes, &size), S_OK);
   EXPECT_EQ(TakeTaskBytes(bytes, size), (std::vector<std::uint8_t>{32, 0, 0, 0}));
-  ASSERT_EQ(properties->GetProperty(4, 31, &bytes, &size), S_OK);
-  EXPECT_EQ(TakeTaskBytes(bytes, size).size(), 4u);
-  EXPECT_EQ(properties->GetProperty(3, 0, &bytes, &size), S_FALSE);
-  EXPECT_EQ(data->Operation4(1, 2, 3, 4), E_NOTIMPL);
-
-  ComPtr<IStorage> empty;
-  CreateMemoryStorage(empty.Receive());
-  EXPECT_EQ(data->LoadFromStorage(empty.Get(), 0), STG_E_FILENOTFOUND);
+  EXPECT_EQ(properties->GetProperty(4, 31, &bytes, &size), S_FALSE);  // removed before it was stored
 }
 
 TEST_F(HostTest, MarkersAreCommittedIntoTheStorage) {
@@ -218,13 +212,9 @@ TEST_F(HostTest, MessagesGoToTheSink) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "to stderr\n");
 }
 
-class RegistrationTest : public HostTest {
- protected:
-  TempDir dir;
-  TestRegistry registry{dir.File("registry")};
-};
-
-TEST_F(RegistrationTest, ARegisteredClassCanBeCreatedFromItsModule) {
+TEST_F(HostTest, ARegisteredClassCanBeCreatedFromItsModule) {
+  const TempDir dir;
+  const TestRegistry registry{dir.File("registry")};
   constexpr CLSID kClass = {0x0BADF00D, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
   HMODULE module = LoadLibraryA(GDR_TEST_MODULE);
   ASSERT_NE(module, nullptr);

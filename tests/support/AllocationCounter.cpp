@@ -8,6 +8,7 @@ namespace {
 
 std::atomic<std::size_t> g_Held{0};
 std::atomic<std::size_t> g_Peak{0};
+std::atomic<bool> g_FailNext{false};
 
 // Each block carries its size in front of it, so that delete knows what it gives back.
 constexpr std::size_t kPrefix = alignof(std::max_align_t);
@@ -17,7 +18,7 @@ constexpr std::size_t kPrefix = alignof(std::max_align_t);
 // Every form but the aligned ones, which keep the library's own pair and are not counted: a
 // sanitizer replaces each form, so none may be left to pair with a counted one.
 void* operator new(std::size_t size) {
-  void* block = std::malloc(size + kPrefix);
+  void* block = g_FailNext.exchange(false) ? nullptr : std::malloc(size + kPrefix);
   if (!block) throw std::bad_alloc();
   *static_cast<std::size_t*>(block) = size;
   const std::size_t held = g_Held.fetch_add(size) + size;
@@ -55,3 +56,5 @@ void operator delete[](void* pointer, const std::nothrow_t&) noexcept { operator
 AllocationPeak::AllocationPeak() : m_Start(g_Held.load()) { g_Peak.store(m_Start); }
 
 std::size_t AllocationPeak::Bytes() const { return g_Peak.load() - m_Start; }
+
+void FailNextAllocation() { g_FailNext = true; }
