@@ -29,12 +29,6 @@ std::string WithValue(std::string text, const std::string& key, const std::strin
   return text.replace(at, text.find('\r', at) - at, value);
 }
 
-// `bytes` with the 4 bytes at `at` set to `value`, little endian.
-std::string WithWord(std::string bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = char(value >> (8 * i));
-  return bytes;
-}
-
 TEST_F(HostileInputTest, DamagedRecordingsAndStores) {
   // The recording: a header with every section, a marker file, 3 channels of INT_16 data.
   const std::string header = HeaderText(
@@ -57,10 +51,8 @@ TEST_F(HostileInputTest, DamagedRecordingsAndStores) {
     if (c == '\n') c = '\r';
   for (std::size_t i = 512; i < flipped.size(); i += 97) flipped[i] ^= 0x5A;
 
-  struct Damage {
-    std::string what, file, text;
-  };
-  const Damage damages[] = {
+  const std::tuple<std::string, std::string, std::string> damages[] = {
+      // what, the file, its text
       {"a header cut in a key", "r.shdr", header.substr(0, header.find("SamplingInterval") + 8)},
       {"a header of CR line ends", "r.shdr", crOnly},
       {"the most channels", "r.shdr", WithValue(header, "NumberOfChannels=", "2147483647")},
@@ -68,24 +60,24 @@ TEST_F(HostileInputTest, DamagedRecordingsAndStores) {
       {"a marker at the last position", "r.vmrk", WithValue(markers, "Mk3=Stimulus,S  1,", "2147483647,2147483647,2")},
       {"a store cut in a sector", "r.gdr", store.substr(0, 600)},
       {"a store of flipped bytes", "r.gdr", flipped},
-      {"a store with the most FAT sectors", "r.gdr", WithWord(store, 0x2C, 0xFFFFFFFF)},
+      {"a store with the most FAT sectors", "r.gdr", store.substr(0, 0x2C) + "\xFF\xFF\xFF\xFF" + store.substr(0x30)},
   };
-  for (const Damage& damage : damages) {
+  for (const auto& [what, file, text] : damages) {
     dir.Write("r.shdr", header), dir.Write("r.vmrk", markers), dir.Write("r.eeg", data);
-    dir.Write(damage.file, damage.text);
-    if (damage.file != "r.gdr") {
-      ExpectCleanRun("info --json " + dir.File("r.shdr"), damage.what + ": info");
-      ExpectCleanRun("import " + dir.File("r.shdr") + " " + dir.File("r.gdr"), damage.what + ": import");
-      ExpectCleanRun("read " + dir.File("r.shdr") + " --format f32", damage.what + ": read header");
+    dir.Write(file, text);
+    if (file != "r.gdr") {
+      ExpectCleanRun("info --json " + dir.File("r.shdr"), what + ": info");
+      ExpectCleanRun("import " + dir.File("r.shdr") + " " + dir.File("r.gdr"), what + ": import");
+      ExpectCleanRun("read " + dir.File("r.shdr") + " --format f32", what + ": read header");
     }
 #if defined(_WIN32)
     // The system opens the stores there, and Wine's compound files follow a directory entry that
     // names itself as its sibling forever: damaged stores are left to the Linux build, whose own
     // decoder refuses them.
-    if (damage.file == "r.gdr") continue;
+    if (file == "r.gdr") continue;
 #endif
-    ExpectCleanRun("dump --json " + dir.File("r.gdr"), damage.what + ": dump");
-    ExpectCleanRun("read " + dir.File("r.gdr"), damage.what + ": read store");
+    ExpectCleanRun("dump --json " + dir.File("r.gdr"), what + ": dump");
+    ExpectCleanRun("read " + dir.File("r.gdr"), what + ": read store");
   }
 }
 
