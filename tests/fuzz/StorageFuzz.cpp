@@ -3,23 +3,12 @@
 #include "FuzzInput.h"
 #include "component/EEGFileReader.h"
 #include "host/HostClasses.h"
+#include "host/StreamFiles.h"
 #include "platform/ComRuntime.h"
 #include "platform/CompoundFile.h"
 
-namespace {
-
-void PutStream(IStorage& storage, LPCOLESTR name, const std::string& bytes) {
-  ComPtr<IStream> stream;
-  if (SUCCEEDED(
-          storage.CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Receive())))
-    stream->Write(bytes.data(), ULONG(bytes.size()), nullptr);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static HostClasses* host = new HostClasses();  // the reference host, for the process
-  (void)host;
+  [[maybe_unused]] static HostClasses* host = new HostClasses();  // the reference host, for the process
   FuzzInput input(data, size);
   switch (input.Number(0, 2)) {
     case 0: {
@@ -39,9 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::string dataFile = WriteFuzzFile("s.bin", input.Bytes(std::size_t(input.Number(0, 4000))));
       ComPtr<IStorage> storage;
       CreateMemoryStorage(storage.Receive());
-      PutStream(*storage, OLESTR("DataPath"), input.Flag() ? dataFile + std::string(1, '\0') : input.Bytes(64));
-      PutStream(*storage, OLESTR("InternalData"), input.Bytes(std::size_t(input.Number(0, 600))));
-      PutStream(*storage, OLESTR("HostProperties"), input.Rest());
+      const auto put = [&](LPCOLESTR name, const std::string& bytes) {
+        WriteWholeStream(storage.Get(), name, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+      };
+      put(OLESTR("DataPath"), input.Flag() ? dataFile + std::string(1, '\0') : input.Bytes(64));
+      put(OLESTR("InternalData"), input.Bytes(std::size_t(input.Number(0, 600))));
+      put(OLESTR("HostProperties"), input.Rest());
       ComPtr<IEEGData> reader;
       CreateAggregated<CEEGFileReader>(nullptr, IidOf<IEEGData>(), reader.ReceiveVoid());
       // A few points of one channel: a damaged channel count makes an all-channel block as large

@@ -10,6 +10,11 @@
 #include "header/HeaderFile.h"
 #include "support/TempDir.h"
 
+// A load's refusal of a key's value, as a row of the tables shows it.
+inline std::string Invalid(std::string_view key, std::string_view value) {
+  return "2: \"" + std::string(key) + "\" key has invalid value \"" + std::string(value) + "\".";
+}
+
 class HeaderTest : public ::testing::Test {
  protected:
   // Writes "s01.shdr": the identification line, then `body`, with CR LF line ends for "\n".

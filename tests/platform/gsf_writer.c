@@ -1,4 +1,4 @@
-/* Writes the interoperability store (see InteropTree in CompoundFileTest.cpp) with libgsf, an
+/* Writes the interoperability store (see Tree in CompoundFileTest.cpp) with libgsf, an
    independent implementation of the compound file format: gsf_writer PATH */
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-output-stdio.h>
@@ -9,7 +9,7 @@
 static int write_stream(GsfOutfile* parent, const char* name, unsigned size) {
   GsfOutput* child = gsf_outfile_new_child(parent, name, FALSE);
   guint8* bytes = malloc(size ? size : 1);
-  for (unsigned i = 0; i < size; ++i) bytes[i] = (guint8)(i * 31 + size);
+  for (unsigned i = 0; i < size; ++i) bytes[i] = (guint8)(i * 31 + size + (i >> 9));
   int good = child && (size == 0 || gsf_output_write(child, size, bytes)) && gsf_output_close(child);
   free(bytes);
   if (child) g_object_unref(child);
