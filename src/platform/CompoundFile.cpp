@@ -217,6 +217,8 @@ class Decoder {
       if (Get32(entry + entry_field::kChild) != kNoStream) throw Damaged{};  // a stream has no children
       element->stream = std::make_shared<std::vector<std::uint8_t>>(ReadStream(entry));
     } else {
+      // A storage holds no bytes of its own: a size means a stream whose type was damaged.
+      if (SizeOf(entry) != 0) throw Damaged{};
       element->storage = std::make_shared<StorageNode>();
       element->storage->clsid = GuidFromBytes(entry + entry_field::kClassId);
       element->storage->stateBits = Get32(entry + entry_field::kStateBits);

@@ -138,7 +138,7 @@ TEST(CompoundFile, DamageIsSeenOrTouchesOnlyWhatTheFormatCannotCheck) {
       EXPECT_TRUE(result == STG_E_DOCFILECORRUPT || result == STG_E_FILEALREADYEXISTS) << length;
     }
   }
-  std::mt19937 random(20261206);
+  std::mt19937 random(20261205);
   int refused = 0;
   for (int i = 0; i < 4000; ++i) {
     Bytes damaged = bytes;
