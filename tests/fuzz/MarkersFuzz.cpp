@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   header.m_DataPoints = std::int32_t(input.Number(0, 5000));
   header.m_SegmentDataPoints = std::int32_t(input.Number(0, 300));
   header.m_MarkerFile = WriteFuzzFile("m.vmrk", input.Rest());
-  host->Recorder().Clear();
+  host->Clear();
   ComPtr<IStorage> storage;
   CreateMemoryStorage(storage.Receive());
   std::int32_t timeZero = -1;
