@@ -13,8 +13,8 @@ namespace gdr {
 
 namespace {
 
-// "edf" or "bdf": the option, else the output's extension.
-std::string Format(const std::string& path, const std::string& option) {
+// "edf" or "bdf": the option, else the output's extension (unused where the build has no EDF export).
+[[maybe_unused]] std::string Format(const std::string& path, const std::string& option) {
   std::string format = option;
   if (format.empty() && path.size() > 4 && path[path.size() - 4] == '.')
     format = ToLowerAscii(path.substr(path.size() - 3));
