@@ -16,9 +16,11 @@
 // Smaller ones come from the allocator's quicker path.
 void* CoTaskMemAlloc(std::size_t size) {
   constexpr std::size_t kLine = 64, kLarge = 64 * 1024;
-  void* memory = size < kLarge             ? std::malloc(size == 0 ? 1 : size)
-                 : size > SIZE_MAX - kLine ? nullptr
-                                           : std::aligned_alloc(kLine, (size + kLine - 1) / kLine * kLine);
+  void* memory = nullptr;
+  if (size < kLarge)
+    memory = std::malloc(size == 0 ? 1 : size);
+  else if (size <= SIZE_MAX - kLine)
+    memory = std::aligned_alloc(kLine, (size + kLine - 1) / kLine * kLine);
   AdviseLargeBuffer(memory, size);
   return memory;
 }

@@ -58,12 +58,11 @@ __attribute__((target("ssse3,sse4.1"))) void UnpackTwelveBitShuffle(const std::u
 // The same sixteen numbers (24 bytes) a step, each 128-bit lane taking twelve bytes as above.
 __attribute__((target("avx2"))) void UnpackTwelveBitWide(const std::uint8_t* bytes, bool odd, std::size_t numbers,
                                                          float* out) {
-  std::size_t n = 0;
-  if (odd && numbers > 0) {
+  if (odd && numbers > 0) {  // the first number alone, as above
     UnpackTwelveBitScalar(bytes, true, 1, out);
-    n = 1;
-    bytes += 2;
+    return UnpackTwelveBitWide(bytes + 2, false, numbers - 1, out + 1);
   }
+  std::size_t n = 0;
   const __m256i pairs = _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10, 1, 0, 2, 1, 4, 3, 5, 4, 7,
                                          6, 8, 7, 10, 9, 11, 10);
   // The high lane loads bytes 12 to 27: at least 20 numbers (30 bytes) must remain.
