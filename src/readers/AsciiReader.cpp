@@ -82,7 +82,7 @@ void CASCIIReader::BuildIndex() {
   m_Indexed = true;
 }
 
-template <typename Visit>
+template <bool kValues, typename Visit>
 void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit) {
   if (first >= end) return;
   // From the indexed number next before `first`, along its line and the lines after it.
@@ -91,19 +91,35 @@ void CASCIIReader::ReadStream(std::uint64_t first, std::uint64_t end, Visit&& vi
   std::uint64_t g = first / kIndexStep * kIndexStep;
   std::size_t at = m_Index[first / kIndexStep];
   bool more = true;
-  auto onNumber = [&](std::string_view run) {
-    if (g >= first) visit(run);
+  // Walks the lines from `at` with `until`, a walk along one line that answers where it stopped,
+  // while `more` holds.
+  auto alongLines = [&](auto&& until) {
+    while (true) {
+      at = until(at);
+      if (!more || at == text.size()) return;
+      // The next line, behind the line ends and its skipped columns.
+      while (at < text.size() && classes.of[static_cast<unsigned char>(text[at])] == ascii_detail::kLineEnd) ++at;
+      at += SkipColumns(text.substr(at), classes, m_nSkipColumns);
+    }
+  };
+  // The numbers before `first` are passed over unread.
+  if (g < first)
+    alongLines([&](std::size_t from) {
+      return NumberRunsUntil(text, from, classes, [&](std::string_view) { return more = ++g < first; });
+    });
+  more = g == first;
+  auto onNumber = [&](auto number) {
+    visit(number);
     return more = ++g < end;
   };
-  while (true) {
-    at = NumberRunsUntil(text, at, classes, onNumber);
-    if (!more || at == text.size()) break;
-    // The next line, behind the line ends and its skipped columns.
-    while (at < text.size() && classes.of[static_cast<unsigned char>(text[at])] == ascii_detail::kLineEnd) ++at;
-    at += SkipColumns(text.substr(at), classes, m_nSkipColumns);
+  if (more) {
+    if constexpr (kValues)
+      alongLines([&](std::size_t from) { return NumberValuesUntil(text, from, classes, m_cDecimalSymbol, onNumber); });
+    else
+      alongLines([&](std::size_t from) { return NumberRunsUntil(text, from, classes, onNumber); });
   }
   // Fewer numbers than the index promised: the file changed during the read.
-  if (more) AfxThrowOleException(GDR_E_FILE);
+  if (g < end) AfxThrowOleException(GDR_E_FILE);
   m_NumbersWalked += g - first / kIndexStep * kIndexStep;
 }
 
@@ -128,8 +144,8 @@ void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, 
   StreamPlace at{channels, values};
   if (!selection.channels) {  // all channels: the block has the stream's order
     float scale = Resolution(0);
-    ReadStream(first, end, [&](std::string_view run) {
-      *block++ = scale * ReadNumber(run, m_cDecimalSymbol);
+    ReadStream<true>(first, end, [&](double number) {
+      *block++ = scale * ToFloat32(number);
       at.Next();
       if (at.k == 0) scale = Resolution(LONG(at.c));
     });
@@ -149,7 +165,7 @@ void CASCIIReader::FillMultiplexed(std::uint64_t position, std::uint64_t count, 
 
   // Only selected numbers are parsed; `next` is the first target of the channel or after it.
   std::size_t next = 0;
-  ReadStream(first, end, [&](std::string_view run) {
+  ReadStream<false>(first, end, [&](std::string_view run) {
     while (next < targets.size() && std::uint64_t(targets[next].channel) < at.c) ++next;
     if (next < targets.size() && std::uint64_t(targets[next].channel) == at.c) {
       const float number = ReadNumber(run, m_cDecimalSymbol);
@@ -178,8 +194,8 @@ void CASCIIReader::FillVectorized(std::uint64_t position, std::uint64_t count, c
     const float scale = Resolution(LONG(channel));
     const std::uint64_t first = values * (channel * points + position);
     StreamPlace at{1, values};  // along one channel's run
-    ReadStream(first, first + values * (stop - position), [&](std::string_view run) {
-      block[(at.t * selection.count + j) * values + at.k] = scale * ReadNumber(run, m_cDecimalSymbol);
+    ReadStream<true>(first, first + values * (stop - position), [&](double number) {
+      block[(at.t * selection.count + j) * values + at.k] = scale * ToFloat32(number);
       at.Next();
     });
   }

@@ -38,9 +38,9 @@ class CASCIIReader : public CIntervalReader {
   void FillVectorized(std::uint64_t position, std::uint64_t count, const Selection& selection, float* block);
   // Raises GDR_E_FILE unless the stream holds `end` numbers.
   void RequireStream(std::uint64_t end);
-  // Hands the text of stream numbers first to end − 1 to `visit(run)`, in order; RequireStream
-  // has made sure that the stream reaches `end`.
-  template <typename Visit>
+  // Hands stream numbers first to end − 1 to `visit`, in order: their values (kValues) or their
+  // text; RequireStream has made sure that the stream reaches `end`.
+  template <bool kValues, typename Visit>
   void ReadStream(std::uint64_t first, std::uint64_t end, Visit&& visit);
   void BuildIndex();
 

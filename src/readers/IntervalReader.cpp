@@ -17,10 +17,6 @@ void CIntervalReader::Initialize(std::string_view dataFile, std::int32_t channel
   m_nValuesPerPoint = ValuesPerPoint(complex, layers);
 }
 
-float CIntervalReader::Resolution(LONG channel) const {
-  return channel >= 0 && std::size_t(channel) < m_vResolutions.size() ? m_vResolutions[std::size_t(channel)] : 1.0f;
-}
-
 HRESULT CIntervalReader::CheckRead(LONG position, LONG count, float** block, const LONG* channels, LONG channelCount,
                                    std::size_t& floats) const {
   if (!block) return E_POINTER;

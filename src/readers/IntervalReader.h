@@ -31,8 +31,11 @@ class CIntervalReader {
   // Stores the parameters that every reader shares.
   void Initialize(std::string_view dataFile, std::int32_t channels, std::int32_t dataPoints, bool multiplexed,
                   const std::vector<float>& resolutions, bool complex, std::int32_t layers);
-  // The resolution of a channel; 1.0 for a channel beyond the stored list.
-  float Resolution(LONG channel) const;
+  // The resolution of a channel; 1.0 for a channel beyond the stored list. Inline: the ASCII reader
+  // asks for it at every channel of every point.
+  float Resolution(LONG channel) const {
+    return channel >= 0 && std::size_t(channel) < m_vResolutions.size() ? m_vResolutions[std::size_t(channel)] : 1.0f;
+  }
 
   // The shared part of ReadInterval: checks the arguments, allocates the block, has `fill` write it
   // and maps every failure to its result code (releasing the block).
