@@ -4,10 +4,15 @@
 // one number, whatever stands around it. A "," decimal symbol is part of the runs (it reads as ".")
 // and no longer separates. NumberRunsUntil and SkipColumns also end a line at a CR or LF, so that
 // they can walk a whole text line by line.
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
 #include "platform/CNumbers.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ascii_detail {
 
@@ -125,13 +130,39 @@ void ForEachNumberRun(std::string_view line, char decimalSymbol, std::int32_t sk
   });
 }
 
-// The number of runs ForEachNumberRun would report, counted without looking at them.
+namespace ascii_detail {
+
+#if defined(__SSE2__)
+// Bit i set where chunk[i] is a number character: the same set as CharClasses, sixteen at a time.
+inline unsigned NumberMask(const char* chunk, bool commaDecimal) {
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
+  auto is = [&](char value) { return _mm_cmpeq_epi8(c, _mm_set1_epi8(value)); };
+  __m128i number = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(c, _mm_set1_epi8('9' + 1)));
+  number = _mm_or_si128(number, _mm_or_si128(_mm_or_si128(is('.'), is('-')), _mm_or_si128(is('+'), is('e'))));
+  number = _mm_or_si128(number, is('E'));
+  if (commaDecimal) number = _mm_or_si128(number, is(','));
+  return unsigned(_mm_movemask_epi8(number));
+}
+#endif
+
+}  // namespace ascii_detail
+
+// The number of runs ForEachNumberRun would report, counted without looking at them: every start of
+// a run, a number character after one that is not.
 inline std::int64_t CountNumberRuns(std::string_view line, char decimalSymbol, std::int32_t skipColumns) {
   const ascii_detail::CharClasses& classes = ascii_detail::ClassesFor(decimalSymbol);
-  // Every start of a run: a number character after one that is not.
   std::int64_t runs = 0;
   unsigned previous = 0;
-  for (std::size_t i = SkipColumns(line, classes, skipColumns); i < line.size(); ++i) {
+  std::size_t i = SkipColumns(line, classes, skipColumns);
+#if defined(__SSE2__)
+  // Sixteen characters at a time (the index's walk over the whole text spends most of its time here).
+  for (; i + 16 <= line.size(); i += 16) {
+    const unsigned number = ascii_detail::NumberMask(line.data() + i, decimalSymbol == ',');
+    runs += std::popcount(number & ~((number << 1) | previous));
+    previous = number >> 15;
+  }
+#endif
+  for (; i < line.size(); ++i) {
     const unsigned current = classes.of[static_cast<unsigned char>(line[i])] & ascii_detail::kNumber;
     runs += current & ~previous;
     previous = current;

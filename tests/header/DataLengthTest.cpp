@@ -2,6 +2,7 @@
 #include <new>
 #include <sstream>
 
+#include "header/AsciiTokens.h"
 #include "header/HeaderTestSupport.h"
 
 namespace {
@@ -167,6 +168,16 @@ TEST_F(DataLengthTest, AsciiLayouts) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(Outcome(LoadAscii(c.data, c.channels, c.common, c.infos)), c.expected) << c.common << c.infos;
+}
+
+// Runs are counted sixteen characters at a time where the processor can: every character counts as
+// its class says, within such a chunk or behind it.
+TEST(NumberRuns, EveryCharacterCountsAsItsClass) {
+  for (const char symbol : {'.', ','})
+    for (int c = 0; c < 256; ++c)
+      EXPECT_EQ(CountNumberRuns("1" + std::string(20, char(c)) + "2", symbol, 0),
+                IsNumberCharacter(char(c), symbol) ? 1 : 2)
+          << c << symbol;
 }
 
 }  // namespace
