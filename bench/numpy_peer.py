@@ -51,6 +51,7 @@ def reader(header, span):
     """A function giving points [a, b) of the listed columns as float32, scaled, from the byte
     spans that `span(start, end)` gives."""
     n, p = len(header["channels"]), header["data_points"]
+    all_points = p  # windows are drawn from the whole recording, as ours are
     res = np.array([c["resolution"] for c in header["channels"]], dtype=np.float32)
     fmt, offset = header["sample_format"], header["data_offset"]
     if fmt == 4:
@@ -82,6 +83,7 @@ def reader(header, span):
 def main(info_path, repetitions, sample_path, megabytes=None):
     header = json.load(open(info_path))["header"]
     n, p = len(header["channels"]), header["data_points"]
+    all_points = p  # windows are drawn from the whole recording, as ours are
     page = int(round(1e6 / header["sampling_interval"]))
     path = header["data_file"].replace("\\", "/")
     size = __import__("os").path.getsize(path)
@@ -113,8 +115,8 @@ def main(info_path, repetitions, sample_path, megabytes=None):
         out["paged_1"] = rate(median_seconds(repetitions, lambda: paged(one)))
         # Windows of 2 s at random positions, as a viewer jumps: a slice of the memory map, converted
         # and scaled; the median and 90th percentile of single reads in µs.
-        window = min(p, 2 * page)
-        positions = np.random.default_rng(21).integers(0, p - window + 1, size=2000)
+        window = min(all_points, 2 * page)
+        positions = np.random.default_rng(21).integers(0, all_points - window + 1, size=2000)
         for name, cols in [("window_all", everything), ("window_1", one)]:
             times = []
             for a in positions:
