@@ -109,9 +109,11 @@ HRESULT CBinaryReader::ReadInterval(LONG position, LONG count, float** block, co
 void CBinaryReader::PlanSelection(const Selection& selection) {
   const std::size_t values = std::size_t(m_nValuesPerPoint);
   if (!selection.channels) {
-    // All channels: one scale per number of a row, so that a row decodes in one straight loop.
-    m_Scales.Resize(std::size_t(m_nChannels) * values);
-    for (std::size_t i = 0; i < m_Scales.Size(); ++i) m_Scales[i] = Resolution(LONG(i / values));
+    // All channels: one scale per number of a row, so that a row decodes in one straight loop; and
+    // sixteen more, as the row's repeat, for the 12-bit unpackers that scale sixteen numbers at once.
+    const std::size_t row = std::size_t(m_nChannels) * values;
+    m_Scales.Resize(row > 0 ? row + 16 : 0);
+    for (std::size_t i = 0; i < m_Scales.Size(); ++i) m_Scales[i] = Resolution(LONG(i % row / values));
     return;
   }
   m_Offsets.Resize(selection.count);
@@ -431,22 +433,30 @@ void CBinaryReader::DecodeMuxPacked12(LONG position, LONG count, float* block, c
       }
     return;
   }
-  // Rows per chunk: about 32 KB of unpacked floats, still in the first-level cache when they are scaled.
+  // All channels are unpacked into the block itself, each number times its scale on the way (a window
+  // took a sixth less time than with the scales applied after).
+  const TwelveBitScales scales{.repeated = m_Scales.Data(), .period = std::size_t(rowNumbers)};
+  // Rows per chunk: about 32 KB of unpacked floats, still in the first-level cache when a channel
+  // list picks its numbers.
   constexpr std::uint64_t kUnpackedBytes = 32 * 1024;
   const std::int64_t chunkRows = std::max<std::int64_t>(1, std::int64_t(kUnpackedBytes / (sizeof(float) * rowNumbers)));
   for (std::int64_t first = position; first < end; first += chunkRows) {
     const std::int64_t rows = std::min(chunkRows, end - first);
-    // All channels are unpacked into the block itself and scaled there, while still in the cache.
+    const Int128 firstNumber = Int128(first) * rowNumbers;
+    const std::size_t numbers = std::size_t(Int128(rows) * rowNumbers);
     float* into = block + std::size_t(first - position) * blockRow;
-    const float* numbers =
-        UnpackNumbers(Int128(first) * rowNumbers, std::size_t(Int128(rows) * rowNumbers), offsets ? nullptr : into);
-    DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(numbers), std::size_t(rows),
-                                 std::size_t(rowNumbers) * sizeof(float), into, selection.count, values, offsets,
-                                 m_Scales.Data());
+    if (!offsets) {
+      UnpackNumbers(firstNumber, numbers, into, &scales);
+      continue;
+    }
+    DecodeRows<numbers::Float32>(reinterpret_cast<const std::uint8_t*>(UnpackNumbers(firstNumber, numbers)),
+                                 std::size_t(rows), std::size_t(rowNumbers) * sizeof(float), into, selection.count,
+                                 values, offsets, m_Scales.Data());
   }
 }
 
-const float* CBinaryReader::UnpackNumbers(Int128 first, std::size_t numbers, float* into) {
+const float* CBinaryReader::UnpackNumbers(Int128 first, std::size_t numbers, float* into,
+                                          const TwelveBitScales* scales) {
   // Number g starts at bit 12 g, so byte 3g/2 (rounded down) holds its start.
   const Int128 firstByte = 3 * first / 2;
   const std::uint8_t* bytes = Fetch(ToFilePosition(m_Layout.m_DataOffset + firstByte),
@@ -455,6 +465,6 @@ const float* CBinaryReader::UnpackNumbers(Int128 first, std::size_t numbers, flo
     m_Unpacked.Resize(numbers);
     into = m_Unpacked.Data();
   }
-  m_pfnUnpack(bytes, first % 2 != 0, numbers, into);
+  m_pfnUnpack(bytes, first % 2 != 0, numbers, into, scales);
   return into;
 }

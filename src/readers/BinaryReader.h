@@ -57,8 +57,9 @@ class CBinaryReader : public CIntervalReader {
                        float* out, std::size_t outStride);
   void DecodeMuxPacked12(LONG position, LONG count, float* block, const Selection& selection);
   // Unpacks packed numbers first to first + numbers − 1 (counted from the data offset) into `into`,
-  // else into m_Unpacked.
-  const float* UnpackNumbers(Int128 first, std::size_t numbers, float* into = nullptr);
+  // else into m_Unpacked; times their scales where given.
+  const float* UnpackNumbers(Int128 first, std::size_t numbers, float* into = nullptr,
+                             const TwelveBitScales* scales = nullptr);
   // Offsets (in numbers within a row of N × V numbers) and scales of the selected channels.
   void PlanSelection(const Selection& selection);
   // File position of a multiplexed row.

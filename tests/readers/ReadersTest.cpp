@@ -195,19 +195,28 @@ TEST_F(BinaryReaderTest, EveryFormatInEveryLayoutReadsItsBytes) {
   }
 }
 
-// The shuffle unpacker (where the processor has it) against the plain one, at every start parity
-// and length, on a buffer that ends exactly after the last number.
+// The shuffle unpackers (where the processor has them) against the plain one, at every start parity
+// and length, on a buffer that ends exactly after the last number; unscaled, and scaled with a period
+// that is no multiple of their steps, from a place within it.
 TEST(TwelveBitTest, UnpackersAgree) {
   std::mt19937 random(99);
+  std::vector<float> repeated(7 + 16);
+  for (std::size_t i = 0; i < repeated.size(); ++i) repeated[i] = float(i % 7 + 1) * 0.5f;
+  const TwelveBitScales scales{repeated.data(), 7, 3};
   for (std::size_t numbers = 0; numbers < 70; ++numbers)
     for (const bool odd : {false, true}) {
       const std::size_t bytes = (3 * (numbers + (odd ? 1 : 0)) + 1) / 2 - (odd ? 1 : 0);
       std::vector<std::uint8_t> packed(bytes);
       for (std::uint8_t& byte : packed) byte = std::uint8_t(random());
-      std::vector<float> plain(numbers), chosen(numbers);
+      std::vector<float> plain(numbers), chosen(numbers), scaled(numbers), chosenScaled(numbers);
       UnpackTwelveBitScalar(packed.data(), odd, numbers, plain.data());
-      ChooseTwelveBitUnpacker()(packed.data(), odd, numbers, chosen.data());
+      ChooseTwelveBitUnpacker()(packed.data(), odd, numbers, chosen.data(), nullptr);
+      UnpackTwelveBitScalar(packed.data(), odd, numbers, scaled.data(), &scales);
+      ChooseTwelveBitUnpacker()(packed.data(), odd, numbers, chosenScaled.data(), &scales);
       EXPECT_EQ(plain, chosen) << numbers << (odd ? " odd" : " even");
+      for (std::size_t n = 0; n < numbers; ++n) plain[n] *= repeated[(3 + n) % 7];
+      EXPECT_EQ(plain, scaled) << numbers << (odd ? " odd" : " even");
+      EXPECT_EQ(plain, chosenScaled) << numbers << (odd ? " odd" : " even");
     }
 }
 
