@@ -198,26 +198,33 @@ bool HasAvx2() {
 }
 #endif
 
-// All channels: each row's numbers in order, each times its own scale. Rows more than the first-level
-// cache holds are decoded from four places in turn, a row of each quarter, with the lines 2 KB ahead
-// of each asked for into the second-level cache: four streams of bytes from a file's cached pages
-// reach the processor sooner than one or two, and the hardware's prefetching stops at each page's
-// end (a window of INT_16 rows took a fifth less time than with two halves, pages of 1 s 5-8% less).
+// Visits rows 0 to rowCount − 1 as visit(row, streamed). Rows more than the first-level cache holds
+// are visited from four places in turn, a row of each quarter (`streamed`): four streams of bytes from
+// a file's cached pages reach the processor sooner than one or two (a window of all INT_16 channels
+// took a fifth less time than with two halves, one of a single channel a tenth less; pages 5-20%).
 // Rows already in the cache are quicker in order.
-template <typename Number>
-[[gnu::always_inline]] inline void ScaleRowsBody(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes,
-                                                 float* out, std::size_t numbers, const float* scales) {
-  constexpr std::size_t kCached = 64 * 1024, kStreams = 4, kAhead = 2048;
+template <typename Visit>
+[[gnu::always_inline]] inline void VisitRows(std::size_t rowCount, std::size_t rowBytes, Visit&& visit) {
+  constexpr std::size_t kCached = 64 * 1024, kStreams = 4;
   const bool streamed = rowCount * rowBytes > kCached;
   const std::size_t step = streamed ? (rowCount + kStreams - 1) / kStreams : rowCount;
   for (std::size_t first = 0; first < step; ++first)
-    for (std::size_t r = first; r < rowCount; r += step) {
-      const std::uint8_t* row = rows + r * rowBytes;
-      if (streamed)
-        for (std::size_t line = 0; line < rowBytes; line += 64) __builtin_prefetch(row + kAhead + line, 0, 1);
-      float* to = out + r * numbers;
-      for (std::size_t i = 0; i < numbers; ++i) to[i] = Number::Load(row + i * Number::kSize) * scales[i];
-    }
+    for (std::size_t r = first; r < rowCount; r += step) visit(r, streamed);
+}
+
+// All channels: each row's numbers in order, each times its own scale. Streamed rows ask for their
+// lines 2 KB ahead into the second-level cache, as the hardware's prefetching stops at each page's end.
+template <typename Number>
+[[gnu::always_inline]] inline void ScaleRowsBody(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowBytes,
+                                                 float* out, std::size_t numbers, const float* scales) {
+  constexpr std::size_t kAhead = 2048;
+  VisitRows(rowCount, rowBytes, [&](std::size_t r, bool streamed) {
+    const std::uint8_t* row = rows + r * rowBytes;
+    if (streamed)
+      for (std::size_t line = 0; line < rowBytes; line += 64) __builtin_prefetch(row + kAhead + line, 0, 1);
+    float* to = out + r * numbers;
+    for (std::size_t i = 0; i < numbers; ++i) to[i] = Number::Load(row + i * Number::kSize) * scales[i];
+  });
 }
 
 #if defined(__x86_64__)
@@ -286,13 +293,15 @@ void DecodeRows(const std::uint8_t* rows, std::size_t rowCount, std::size_t rowB
   if (!offsets) return ScaleRows<Number>(rows, rowCount, rowBytes, out, selected * values, scales);
   // The first selected number of the row sixteen ahead asked for meanwhile: rows read straight from
   // a file's cached pages are far from the processor, and strided reads defeat its own prefetching.
-  for (std::size_t r = 0; r < rowCount; ++r, rows += rowBytes) {
-    __builtin_prefetch(rows + 16 * rowBytes + offsets[0] * s);
+  VisitRows(rowCount, rowBytes, [&](std::size_t r, bool) {
+    const std::uint8_t* row = rows + r * rowBytes;
+    __builtin_prefetch(row + 16 * rowBytes + offsets[0] * s);
+    float* to = out + r * selected * values;
     for (std::size_t j = 0; j < selected; ++j) {
-      const std::uint8_t* number = rows + offsets[j] * s;
-      for (std::size_t k = 0; k < values; ++k) *out++ = Number::Load(number + k * s) * scales[j];
+      const std::uint8_t* number = row + offsets[j] * s;
+      for (std::size_t k = 0; k < values; ++k) *to++ = Number::Load(number + k * s) * scales[j];
     }
-  }
+  });
 }
 
 }  // namespace
