@@ -100,7 +100,7 @@ std::size_t NumberRunsUntil(std::string_view text, std::size_t from, const ascii
 }
 
 // The same walk, calling `onValue(value)` with each run read as ReadDecimal reads it. A plain
-// decimal is read while the walk passes it (a quarter quicker than walking it, then reading it).
+// decimal is read while the walk passes it (a fifth quicker than walking it, then reading it).
 template <typename OnValue>
 std::size_t NumberValuesUntil(std::string_view text, std::size_t from, const ascii_detail::CharClasses& classes,
                               char decimalSymbol, OnValue&& onValue) {
@@ -110,7 +110,7 @@ std::size_t NumberValuesUntil(std::string_view text, std::size_t from, const asc
     return (c == '.' || c == decimalSymbol) && classes.of[static_cast<unsigned char>(c)] == kNumber;
   };
   return WalkRuns(text, from, classes, [&](std::size_t start, bool& more) {
-    const cnumbers_detail::PlainDecimal plain = cnumbers_detail::ScanPlainDecimal(text.substr(start), isPoint);
+    const PlainDecimal plain = ScanPlainDecimal(text.substr(start), isPoint);
     const std::size_t end = RunEnd(text, start + plain.length, classes);
     double value = 0.0;
     if (end != start + plain.length || !plain.Value(value))

@@ -25,7 +25,8 @@ double StrToDouble(std::string_view text);
 // become infinite.
 float ToFloat32(double value);
 
-// ReadDecimal's quick path is inline, as the ASCII reader calls it for every number.
+// ReadDecimal's quick path is inline, as the ASCII reader calls it for every number, and its parts
+// serve the reader's walk through a text.
 namespace cnumbers_detail {
 
 // A mantissa below 2^53 with at most 19 decimals, divided by 10^decimals: two exact doubles, so the
@@ -36,6 +37,8 @@ inline double ExactQuotient(std::uint64_t mantissa, std::size_t decimals, bool n
   const double value = double(mantissa) / kPowers[decimals];
   return negative ? -value : value;
 }
+
+}  // namespace cnumbers_detail
 
 // The plain decimal at the start of a text, the bulk of ASCII data: an optional sign, then digits
 // with at most one point (a character that `isPoint` accepts), as far as they go.
@@ -50,7 +53,7 @@ struct PlainDecimal {
   bool Value(double& value) const {
     const std::size_t marks = std::size_t(sign) + std::size_t(point < length);
     if (length > 16 || length == marks) return false;
-    value = ExactQuotient(mantissa, point < length ? length - point - 1 : 0, negative);
+    value = cnumbers_detail::ExactQuotient(mantissa, point < length ? length - point - 1 : 0, negative);
     return true;
   }
 };
@@ -70,8 +73,11 @@ inline PlainDecimal ScanPlainDecimal(std::string_view text, IsPoint&& isPoint) {
     else
       break;
   }
-  return {.length = i, .point = std::min(point, i), .mantissa = mantissa, .sign = sign, .negative = sign && text[0] == '-'};
+  return {
+      .length = i, .point = std::min(point, i), .mantissa = mantissa, .sign = sign, .negative = sign && text[0] == '-'};
 }
+
+namespace cnumbers_detail {
 
 // A whole text that is a plain decimal of at most 16 characters.
 inline bool ReadShortDecimal(std::string_view text, char decimalSymbol, double& value) {
