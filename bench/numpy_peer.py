@@ -51,7 +51,6 @@ def reader(header, span):
     """A function giving points [a, b) of the listed columns as float32, scaled, from the byte
     spans that `span(start, end)` gives."""
     n, p = len(header["channels"]), header["data_points"]
-    all_points = p  # windows are drawn from the whole recording, as ours are
     res = np.array([c["resolution"] for c in header["channels"]], dtype=np.float32)
     fmt, offset = header["sample_format"], header["data_offset"]
     if fmt == 4:
