@@ -309,6 +309,27 @@ TEST_F(AsciiReaderTest, AHugeChannelCountCostsOnlyTheSelectedChannels) {
   }
 }
 
+// Odd runs read as their longest decimal prefix, as a double rounded once to float: in a read of all
+// channels (each run read as the walk passes it) and through a channel list (each selected run alone).
+TEST_F(AsciiReaderTest, OddRunsReadAsTheirDecimalPrefix) {
+  const float kMax = std::numeric_limits<float>::max(), kInf = std::numeric_limits<float>::infinity();
+  const std::pair<std::string, float> runs[] = {
+      {"+-5", 0.0f},          {"1e5e3", 1e5f},  {".", 0.0f},         {"5e", 5.0f},
+      {"1e39", kInf},         {"-1e39", -kInf}, {"-0", -0.0f},       {"3.4028235e38", kMax},
+      {"3.4028236e38", kInf}, {"1e-46", 0.0f},  {"0.1", float(0.1)}, {"12345678901234567", float(12345678901234567.0)}};
+  std::string line;
+  std::vector<float> expected;
+  std::vector<LONG> all;
+  for (const auto& [run, value] : runs) {
+    line += run + " ";
+    expected.push_back(value);
+    all.push_back(LONG(all.size()));
+  }
+  ASSERT_EQ(Open({.channels = std::int32_t(all.size()), .points = 1}, line + "\n"), S_OK);
+  EXPECT_TRUE(SameBits(Read(0, 1).values, expected));
+  EXPECT_TRUE(SameBits(Read(0, 1, &all).values, expected));
+}
+
 // Random numbers, words and odd runs (read as their longest decimal prefix) in lines of random length,
 // behind skipped lines (a blank one does not count) and a time column, a few numbers short of or beyond
 // the layout's: random reads give the numbers placed by the layout, or the refusal when they run out,
