@@ -310,7 +310,8 @@ TEST_F(AsciiReaderTest, AHugeChannelCountCostsOnlyTheSelectedChannels) {
 }
 
 // Odd runs read as their longest decimal prefix, as a double rounded once to float: in a read of all
-// channels (each run read as the walk passes it) and through a channel list (each selected run alone).
+// channels (each run read as the walk passes it), through a channel list (each selected run alone)
+// and by ParseLine.
 TEST_F(AsciiReaderTest, OddRunsReadAsTheirDecimalPrefix) {
   const float kMax = std::numeric_limits<float>::max(), kInf = std::numeric_limits<float>::infinity();
   const std::pair<std::string, float> runs[] = {
@@ -328,6 +329,9 @@ TEST_F(AsciiReaderTest, OddRunsReadAsTheirDecimalPrefix) {
   ASSERT_EQ(Open({.channels = std::int32_t(all.size()), .points = 1}, line + "\n"), S_OK);
   EXPECT_TRUE(SameBits(Read(0, 1).values, expected));
   EXPECT_TRUE(SameBits(Read(0, 1, &all).values, expected));
+  std::vector<float> parsed;
+  reader->ParseLine(line, parsed);  // a line on its own, as the reader's own parse gives it
+  EXPECT_TRUE(SameBits(parsed, expected));
 }
 
 // Random numbers, words and odd runs (read as their longest decimal prefix) in lines of random length,
