@@ -64,13 +64,12 @@ __attribute__((target("ssse3,sse4.1"))) void UnpackTwelveBitShuffle(const std::u
                                                                     std::size_t numbers, float* out,
                                                                     const TwelveBitScales* scales) {
   ScalePlace place(scales);
-  std::size_t n = 0;
   if (odd && numbers > 0) {  // the first number, in the low nibble: then the rest start on a byte
     UnpackTwelveBitScalar(bytes, true, 1, out, scales);
     place.Skip(1);
-    n = 1;
-    bytes += 2;
+    return UnpackTwelveBitShuffle(bytes + 2, false, numbers - 1, out + 1, place.Rest());
   }
+  std::size_t n = 0;
   const __m128i pairs = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
   // A 16-byte load takes twelve bytes; at least 12 numbers (18 bytes) must remain.
   for (; n + 12 <= numbers; n += 8, bytes += 12) {
